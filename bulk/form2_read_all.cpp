@@ -1,0 +1,63 @@
+// "Read All Parameter" (Command8) and the WRITE button of the test frame (Command3): request the
+// parameter dump and fill the window from it.
+#include "bulk/dump_parser.h"
+#include "link/port.h"
+#include "pages/form2.h"
+
+#include <QAbstractButton>
+
+void Form2::readAll(const QStringList& boxesToEmpty)
+{
+    if (!engine_->prologue())
+        return;
+    for (const QString& box : boxesToEmpty)
+        setTxt(box, QString());
+    engine_->send(Code::ReadAll, QStringLiteral("SETG"));
+}
+
+QStringList Form2::readAllBoxes()
+{
+    QStringList boxes;
+    for (int n = 1; n <= 22; ++n)
+        boxes << QStringLiteral("Text%1").arg(n);
+    return boxes << QStringLiteral("Text25") << QStringLiteral("Text26") << QStringLiteral("Text31");
+}
+
+void Form2::Command8_Click()
+{
+    readAll(readAllBoxes());
+}
+
+void Form2::Command3_Click()
+{
+    readAll({QStringLiteral("Text6"), QStringLiteral("Text7"), QStringLiteral("Text8"),
+             QStringLiteral("Text25"), QStringLiteral("Text26")});
+}
+
+void Form2::applyDump(const QString& reply)
+{
+    // The reply is taken once; what arrives while a message of the read is open is not part of it,
+    // and the watcher does not judge again meanwhile.
+    const auto effects = bulk::parseDump(reply, selected("Option7"));
+    for (const bulk::Effect& e : effects) {
+        switch (e.kind) {
+        case bulk::Effect::SetText: setTxt(e.control, e.text); break;
+        case bulk::Effect::Select: select(e.control); break;
+        case bulk::Effect::Deselect: deselect(e.control); break;
+        case bulk::Effect::SetCheck:
+            setChecked(e.control, e.on);
+            setCaption(e.control, e.text);
+            break;
+        case bulk::Effect::Hide: show(e.control, false); break;
+        case bulk::Effect::Message: engine_->inform(e.text); break;
+        }
+    }
+    engine_->end();
+}
+
+void Form2::wireReadAll()
+{
+    onClick("Command8", [this] { Command8_Click(); });
+    onClick("Command3", [this] { Command3_Click(); });
+    engine_->setRule(Code::ReadAll, [this](const QString& reply) { applyDump(reply); });
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+// The operations the window needs from its serial port, and nothing more. Failure numbers of
+// open() and close():
+//   8002  no such device, or not a serial device (the number names no usable port)
+//   8005  the device is already open, or locked by another program
+//   8010  permission denied (on Linux: the user is not in the dialout group)
+//   8015  the line parameters (115200 8N1) could not be set
+//   8020  any other failure
+class Port : public QObject {
+    Q_OBJECT
+public:
+    enum Failure { NoSuchPort = 8002, AlreadyOpen = 8005, PermissionDenied = 8010,
+                   SettingsRejected = 8015, OtherFailure = 8020 };
+    enum Event { Received = 2 };
+
+    using QObject::QObject;
+    ~Port() override = default;
+
+    virtual void setNumber(int n) = 0;   // 1..9, only while closed
+    virtual int number() const = 0;
+    virtual int open() = 0;              // 0 on success, else a failure number
+    virtual int close() = 0;             // 0 on success, else a failure number
+    virtual bool isOpen() const = 0;
+    virtual void discardOutput() = 0;
+    virtual void discardInput() = 0;
+    // One write of the whole text, one byte per character. False when the device is gone; the port
+    // has then already reported lost().
+    virtual bool write(const QString& text) = 0;
+    virtual QString readAll() = 0;
+
+signals:
+    void notified(int event);   // Event::Received when characters wait; other values: line events
+    void lost();                // the open device went away; emitted once, the port is closed
+};

@@ -1,0 +1,477 @@
+#include "pages/form2.h"
+#include "link/port.h"
+#include "link/prompt.h"
+#include "link/serial_port.h"
+#include "pages/layout.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace {
+
+QFont fontFor(layout::Font f)
+{
+    using layout::Font;
+    auto times = [](double pt, bool bold = false) {
+        QFont font(QStringLiteral("Times New Roman"));
+        font.setPointSizeF(pt);
+        font.setBold(bold);
+        return font;
+    };
+    auto song = [](double pt, bool bold = false) {
+        QFont font(QStringLiteral("SimSun"));
+        font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                          QStringLiteral("Noto Serif CJK SC"), QStringLiteral("serif")});
+        font.setPointSizeF(pt);
+        font.setBold(bold);
+        return font;
+    };
+    switch (f) {
+    case Font::Base: return times(9);
+    case Font::FrameCaption: return times(9, true);
+    case Font::Label: return times(10.5);
+    case Font::Box: return times(10.5);
+    case Font::Apply: return times(8.25);
+    case Font::Bulk: return times(12, true);
+    case Font::Open: return times(14.25, true);
+    case Font::Song: return song(9);
+    case Font::SongBold: return song(9, true);
+    case Font::Colon: return song(15, true);
+    }
+    return times(9);
+}
+
+// The monitor shows what arrived; line ends become line breaks and other control bytes stay
+// visible as a replacement mark instead of disturbing the view.
+QString forView(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == '\r')
+            continue;
+        if (u < 0x20 && u != '\n' && u != '\t')
+            out += QChar(0xFFFD);
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+Form2::Form2()
+    : ownedPort_(std::make_unique<SerialPort>()),
+      ownedPrompt_(std::make_unique<MessageBoxPrompt>(this)),
+      port_(ownedPort_.get()),
+      prompt_(ownedPrompt_.get())
+{
+    build();
+}
+
+Form2::Form2(Port* port, Prompt* prompt) : port_(port), prompt_(prompt)
+{
+    build();
+}
+
+Form2::~Form2()
+{
+    engine_->timer().stop();
+    port_->disconnect(this);
+    if (ownedPort_ && ownedPort_->isOpen())
+        ownedPort_->close();
+}
+
+void Form2::build()
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Korvane V2.1"));
+    setFont(fontFor(layout::Font::Base));
+    setFixedSize(layout::px(layout::kClientWidth), layout::px(layout::kClientHeight));
+
+    engine_ = std::make_unique<Engine>(*port_, *prompt_, this);
+
+    for (int i = 0; i < layout::kControlCount; ++i) {
+        const layout::Control& c = layout::kControls[i];
+        QWidget* parent = c.parent ? controls_.value(QString::fromLatin1(c.parent)) : this;
+        Q_ASSERT(parent);
+        const QString caption = QString::fromUtf8(c.caption);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case layout::Kind::Frame: w = new QGroupBox(caption, parent); break;
+        case layout::Kind::Label: w = new QLabel(caption, parent); break;
+        case layout::Kind::Text: w = new QLineEdit(parent); break;
+        case layout::Kind::Memo: {
+            auto* memo = new QPlainTextEdit(parent);
+            memo->setTabChangesFocus(true);
+            memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            w = memo;
+            break;
+        }
+        case layout::Kind::Combo: {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            w = combo;
+            break;
+        }
+        case layout::Kind::Button: w = new QPushButton(caption, parent); break;
+        case layout::Kind::Check: w = new QCheckBox(caption, parent); break;
+        case layout::Kind::Option: w = new QRadioButton(caption, parent); break;
+        }
+        w->setObjectName(QString::fromLatin1(c.name));
+        w->setFont(fontFor(c.font));
+        w->setGeometry(layout::px(c.left), layout::px(c.top), layout::px(c.width), layout::px(c.height));
+        if (auto* button = qobject_cast<QPushButton*>(w))
+            button->setAutoDefault(false);
+        controls_.insert(w->objectName(), w);
+    }
+
+    // Design states that the table does not carry.
+    auto combo = [this](const char* name) { return static_cast<QComboBox*>(ctl(QLatin1String(name))); };
+    auto tip = [this](const char* name, const QString& text) { ctl(QLatin1String(name))->setToolTip(text); };
+
+    for (int n = 1; n <= 9; ++n)
+        combo("Combo2")->addItem(QStringLiteral("COM%1").arg(n));
+    combo("Combo2")->setCurrentIndex(3);
+    combo("Combo1")->addItem(QStringLiteral("TCP"));
+    combo("Combo1")->setEditText(QString());
+    combo("Combo3")->addItems({"00%", "10%", "15%", "20%", "25%", "30%", "35%", "40%", "45%"});
+    combo("Combo3")->setEditText(QString());
+    combo("Combo4")->addItems({"00", "15", "30", "45"});
+    combo("Combo4")->setEditText(QString());
+
+    tip("Text19", QStringLiteral("APN Name"));
+    tip("Text20", QStringLiteral("APN Password"));
+    tip("Text4", QStringLiteral("Must be \"http://......\""));
+    tip("Command2", QStringLiteral("Save GPRS Parameter"));
+    tip("Combo3", QStringLiteral("00%-Turn Off;45%-Max"));
+    tip("Text9", QStringLiteral("000-Turn Off;250-Max"));
+    tip("Text16", QStringLiteral("y1,v1,y2,v2:y1.y2 is Fuel %;v1.v2 is sensor vot(mV)"));
+    tip("Text32", QStringLiteral("0-Turn Off;4-Max"));
+    tip("Text33", QStringLiteral("000---250"));
+    tip("Text17", QStringLiteral("6 Digit"));
+
+    setTxt(QStringLiteral("Text9"), QStringLiteral("000"));
+    setTxt(QStringLiteral("Text15"), QStringLiteral("+00"));
+    for (const char* name : {"Text2", "Text30", "Text23"})
+        static_cast<QLineEdit*>(ctl(QLatin1String(name)))->setReadOnly(true);
+    auto* label25 = static_cast<QLabel*>(ctl(QStringLiteral("Label25")));
+    label25->setWordWrap(true);
+    label25->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    for (const char* name : {"Command7", "Option10", "Option11", "Option12", "Label26", "Text22",
+                             "Command9", "Command24", "Label38", "Text27", "Command18", "Label39",
+                             "Text28", "Command19", "Label40", "Text29", "Command20", "Label19",
+                             "Text16", "Command38", "Label33", "Text32", "Command39", "Label22",
+                             "Text18", "Command28", "Frame10"})
+        enable(QLatin1String(name), false);
+    for (const char* name : {"Command37", "Label30", "Text30", "Label31", "Text23", "Frame10"})
+        show(QLatin1String(name), false);
+    for (const char* name : {"Option5", "Option14", "Option17", "Option19"})
+        static_cast<QRadioButton*>(ctl(QLatin1String(name)))->setChecked(true);
+
+    monitorView_ = static_cast<QPlainTextEdit*>(ctl(QStringLiteral("Text24")));
+    monitorView_->setReadOnly(true);
+    monitorView_->setUndoRedoEnabled(false);
+    monitorView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    wireHandlers();
+    Form_Load();
+}
+
+// ---- control access -------------------------------------------------------------------------
+
+QWidget* Form2::ctl(const QString& name) const
+{
+    QWidget* w = controls_.value(name);
+    Q_ASSERT_X(w, "Form2::ctl", qPrintable(name));
+    return w;
+}
+
+QString Form2::txt(const QString& name) const
+{
+    QWidget* w = ctl(name);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) return m->toPlainText();
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    return caption(name);
+}
+
+void Form2::setTxt(const QString& name, const QString& text)
+{
+    QWidget* w = ctl(name);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(text);
+    else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) m->setPlainText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(text);
+    else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    else setCaption(name, text);
+}
+
+QString Form2::caption(const QString& name) const
+{
+    QWidget* w = ctl(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    return {};
+}
+
+void Form2::setCaption(const QString& name, const QString& text)
+{
+    QWidget* w = ctl(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+    else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
+    else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+}
+
+bool Form2::selected(const QString& name) const
+{
+    return static_cast<QAbstractButton*>(ctl(name))->isChecked();
+}
+
+void Form2::select(const QString& name)
+{
+    // Selecting runs the option's click handler when it was not selected before (toggled).
+    static_cast<QAbstractButton*>(ctl(name))->setChecked(true);
+}
+
+void Form2::deselect(const QString& name)
+{
+    // An exclusive option button cannot be unchecked directly; lift the exclusivity for a moment.
+    auto* option = static_cast<QAbstractButton*>(ctl(name));
+    if (!option->isChecked())
+        return;
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+}
+
+bool Form2::checked(const QString& name) const
+{
+    return static_cast<QAbstractButton*>(ctl(name))->isChecked();
+}
+
+void Form2::setChecked(const QString& name, bool on)
+{
+    static_cast<QAbstractButton*>(ctl(name))->setChecked(on);
+}
+
+void Form2::enable(const QString& name, bool on)
+{
+    ctl(name)->setEnabled(on);
+}
+
+void Form2::show(const QString& name, bool on)
+{
+    ctl(name)->setVisible(on);
+}
+
+void Form2::onClick(const QString& name, std::function<void()> handler)
+{
+    connect(static_cast<QAbstractButton*>(ctl(name)), &QAbstractButton::clicked, this,
+            [handler = std::move(handler)] { handler(); });
+}
+
+void Form2::onSelect(const QString& name, std::function<void()> handler)
+{
+    connect(static_cast<QAbstractButton*>(ctl(name)), &QAbstractButton::toggled, this,
+            [handler = std::move(handler)](bool on) { if (on) handler(); });
+}
+
+void Form2::onToggle(const QString& name, std::function<void()> handler)
+{
+    connect(static_cast<QAbstractButton*>(ctl(name)), &QAbstractButton::toggled, this,
+            [handler = std::move(handler)](bool) { handler(); });
+}
+
+// ---- sending --------------------------------------------------------------------------------
+
+bool Form2::dispatch(Code code, const Draft& draft)
+{
+    const Draft d = guarded(draft);
+    if (!d.ask.isEmpty() && !engine_->ask(d.ask))
+        return false;
+    for (const QString& note : d.notes)
+        engine_->inform(note);
+    if (d.refused()) {
+        engine_->inform(d.refuse);
+        return false;
+    }
+    engine_->send(code, d.line);
+    return true;
+}
+
+void Form2::chainStep(Code code, const Draft& draft)
+{
+    const Draft d = guarded(draft);
+    for (const QString& note : d.notes)
+        engine_->inform(note);
+    if (d.refused()) {
+        engine_->inform(d.refuse);   // the watcher keeps running: "Out-Time !" follows
+        return;
+    }
+    engine_->send(code, d.line);
+}
+
+// ---- window, port, watcher ------------------------------------------------------------------
+
+void Form2::wireHandlers()
+{
+    connect(&engine_->timer(), &QTimer::timeout, this, &Form2::Timer1_Timer);
+    connect(port_, &Port::notified, this, &Form2::MSComm1_OnComm);
+    connect(port_, &Port::lost, this, &Form2::MSComm1_Lost);
+    connect(engine_.get(), &Engine::monitorAppended, this, [this](const QString& chunk) {
+        if (monitorView_->document()->characterCount() > 2 * Engine::kMonitorKeep)
+            monitorView_->setPlainText(forView(engine_->monitor().right(Engine::kMonitorKeep)));
+        else {
+            QTextCursor end(monitorView_->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(forView(chunk));
+        }
+        Text24_Change();
+    });
+    connect(engine_.get(), &Engine::monitorReplaced, this, [this](const QString& text) {
+        monitorView_->setPlainText(forView(text));
+        Text24_Change();
+    });
+
+    onClick(QStringLiteral("Command5"), [this] { Command5_Click(); });
+    auto* combo2 = static_cast<QComboBox*>(ctl(QStringLiteral("Combo2")));
+    // Picking a different entry changes the index (also when code sets it); picking the same
+    // entry again only activates it. Either is one Combo2_Click.
+    connect(combo2, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index < 0)
+            return;
+        comboJustChanged_ = index;
+        Combo2_Click();
+    });
+    connect(combo2, &QComboBox::activated, this, [this](int index) {
+        if (comboJustChanged_ == index) {
+            comboJustChanged_ = -1;
+            return;
+        }
+        Combo2_Click();
+    });
+
+    wireModel();
+    wireGprs();
+    wireTelephone();
+    wireGeofence();
+    wireOther();
+    wirePortset();
+    wireSpecial();
+    wireReadAll();
+    wireInitialize();
+}
+
+void Form2::Form_Load()
+{
+    engine_->timer().setInterval(100);
+    setTxt(QStringLiteral("Combo1"), QStringLiteral("TCP"));
+    setTxt(QStringLiteral("Combo3"), QStringLiteral("45%"));
+    setTxt(QStringLiteral("Combo4"), QStringLiteral("00"));
+    enable(QStringLiteral("Frame5"), false);
+    setFrame8Place();
+    select(QStringLiteral("Option6"));
+    setChecked(QStringLiteral("Check2"), false);
+    enable(QStringLiteral("Command11"), false);
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void Form2::Form_Unload()
+{
+    // Ends at once: no question, no command; the port is released with the program.
+    engine_->timer().stop();
+    if (port_->isOpen())
+        port_->close();
+    emit unloaded();
+}
+
+void Form2::openPort(bool fromList)
+{
+    const QString choice = txt(QStringLiteral("Combo2"));
+    for (int n = 1; n <= 9; ++n)
+        if (choice == QStringLiteral("COM%1").arg(n))
+            port_->setNumber(n);
+    if (choice.isEmpty()) {
+        engine_->inform(fromList ? QStringLiteral("PLS Select CommPort")
+                                 : QStringLiteral("请选择CommPort"));
+        return;
+    }
+    if (const int failure = port_->open()) {
+        engine_->replaceMonitor(QString::number(failure));
+        if (failure == Port::NoSuchPort)
+            engine_->inform(fromList ? QStringLiteral("Invalid Port") : QStringLiteral("Invalid PORT"));
+        else if (failure == Port::AlreadyOpen)
+            engine_->inform(fromList ? QStringLiteral("The Port Opened") : QStringLiteral("PORT Is Opened"));
+        return;
+    }
+    setCaption(QStringLiteral("Command5"), QStringLiteral("CLOSE"));
+    port_->discardOutput();
+    port_->discardInput();
+}
+
+void Form2::Command5_Click()
+{
+    if (caption(QStringLiteral("Command5")) == QLatin1String("OPEN")) {
+        openPort(false);
+        return;
+    }
+    if (const int failure = port_->close()) {
+        engine_->replaceMonitor(QString::number(failure));
+        return;
+    }
+    setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+}
+
+void Form2::Combo2_Click()
+{
+    if (caption(QStringLiteral("Command5")) == QLatin1String("CLOSE")) {
+        if (const int failure = port_->close()) {
+            engine_->replaceMonitor(QString::number(failure));
+            return;
+        }
+        setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+    }
+    openPort(true);
+}
+
+void Form2::MSComm1_OnComm(int event)
+{
+    engine_->receive(event);
+}
+
+void Form2::MSComm1_Lost()
+{
+    // The device went away while open: the port is closed already; say so once.
+    setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+    engine_->portLost();
+}
+
+void Form2::Text24_Change()
+{
+    monitorView_->moveCursor(QTextCursor::End);
+    monitorView_->ensureCursorVisible();
+}
+
+void Form2::Timer1_Timer()
+{
+    engine_->tick();
+}

@@ -1,0 +1,162 @@
+#pragma once
+#include "link/codes.h"
+#include "link/engine.h"
+
+#include <QHash>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class Port;
+class Prompt;
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QPlainTextEdit;
+class QRadioButton;
+
+#include "pages/draft.h"
+
+// The one window of the tool. Its controls carry their design names as objectName; each handler is
+// named after its control and event. The handlers share the engine's four values.
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    Form2();                                     // real serial port and real message boxes
+    Form2(Port* port, Prompt* prompt);           // injected (tests); not owned
+    ~Form2() override;
+
+    Engine& engine() { return *engine_; }
+    Port& port() { return *port_; }
+
+    // Handlers (public so that tests and tools can name them).
+    void Form_Load();
+    void Form_Unload();
+    void Command5_Click();
+    void Combo2_Click();
+    void MSComm1_OnComm(int event);
+    void MSComm1_Lost();
+    void Text24_Change();
+    void Timer1_Timer();
+
+    // Model selection
+    void Option6_Click();
+    void Option7_Click();
+    void Option8_Click();
+    void Option9_Click();
+
+    // GPRS
+    void Command10_Click();
+    void Command12_Click();
+    void Command21_Click();
+    void Command22_Click();
+    void Command23_Click();
+    void Command2_Click();
+
+    // Telephone numbers
+    void TelSlot_Click(int slot);   // Command13_Click .. Command20_Click
+    void Command4_Click();
+
+    // Geo-fences
+    void FenceSwitch_Click(int fence);   // Check_d1_on_Click ..
+    void FenceSide_Click(int fence);     // Check_d1_in_Click ..
+    void FenceApply_Click(int fence);    // Command29_Click .. Command33_Click
+
+    // Other settings
+    void Command27_Click();
+    void Command26_Click();
+    void Command25_Click();
+    void Command38_Click();
+    void Command39_Click();
+    void Command28_Click();
+    void Command40_Click();
+    void Command11_Click();
+    void Command1_Click();
+    void Check1_Click();
+    void Check2_Click();
+
+    // Port functions
+    void Command34_Click();
+    void Command35_Click();
+    void Command36_Click();
+    void Option13_Click();
+    void Option14_Click();
+    void Option15_Click();
+    void Option16_Click();
+    void Option17_Click();
+
+    // Test and special functions
+    void Fixed_Click(Code code, const QString& command);   // Command41/42/43/44/50
+    void Command47_Click();
+    void Command48_Click();
+    void Command49_Click();
+    void Command51_Click();
+
+    // Bulk
+    void Command8_Click();
+    void Command3_Click();
+    void Command6_Click();
+
+signals:
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    void wireHandlers();
+    void wireModel();
+    void wireGprs();
+    void wireTelephone();
+    void wireGeofence();
+    void wireOther();
+    void wirePortset();
+    void wireSpecial();
+    void wireReadAll();
+    void wireInitialize();
+
+    void enableRow(const char* const (&row)[3], bool on);
+    void setFrame8Place();
+    void setArmInputCaption(const char* condor, const char* falcon);
+    void describePulse();
+    QString armCommand() const;
+    static QStringList readAllBoxes();
+
+    // Control access by design name.
+    QWidget* ctl(const QString& name) const;
+    QString txt(const QString& name) const;
+    void setTxt(const QString& name, const QString& text);
+    void setCaption(const QString& name, const QString& caption);
+    QString caption(const QString& name) const;
+    bool selected(const QString& name) const;
+    void select(const QString& name);
+    void deselect(const QString& name);
+    bool checked(const QString& name) const;
+    void setChecked(const QString& name, bool on);
+    void enable(const QString& name, bool on);
+    void show(const QString& name, bool on);
+    void onClick(const QString& name, std::function<void()> handler);
+    void onSelect(const QString& name, std::function<void()> handler);
+    void onToggle(const QString& name, std::function<void()> handler);
+
+    // Sending: the draft's question, notes and refusal, then the send step.
+    bool dispatch(Code code, const Draft& draft);
+    // A chain step: the reply was accepted and prepare() done; refused input shows its message and
+    // leaves the watcher running, so "Out-Time !" follows.
+    void chainStep(Code code, const Draft& draft);
+
+    void openPort(bool fromList);
+    void applyDump(const QString& reply);
+    void readAll(const QStringList& boxesToEmpty);
+
+    std::unique_ptr<Port> ownedPort_;
+    std::unique_ptr<Prompt> ownedPrompt_;
+    Port* port_;
+    Prompt* prompt_;
+    std::unique_ptr<Engine> engine_;
+    QHash<QString, QWidget*> controls_;
+    QPlainTextEdit* monitorView_ = nullptr;
+    int comboJustChanged_ = -1;
+};

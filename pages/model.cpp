@@ -1,0 +1,108 @@
+// Frame6 "Model-Select": the tracker model lays out the other frames.
+#include "pages/form2.h"
+#include "pages/layout.h"
+
+#include <QWidget>
+
+namespace {
+const char* const kOdometerRow[] = {"Label22", "Text18", "Command28"};
+const char* const kFuelRow[] = {"Text16", "Label19", "Command38"};
+const char* const kShakeRow[] = {"Text32", "Label33", "Command39"};
+}  // namespace
+
+void Form2::enableRow(const char* const (&row)[3], bool on)
+{
+    for (const char* name : row)
+        enable(name, on);
+}
+
+void Form2::setFrame8Place()
+{
+    QWidget* frame8 = ctl("Frame8");
+    frame8->setGeometry(frame8->x(), layout::px(600), frame8->width(), layout::px(2055));
+}
+
+void Form2::Option6_Click()
+{
+    enable("Frame5", false);
+    show("Frame5", true);
+    enableRow(kOdometerRow, false);
+    enableRow(kFuelRow, false);
+    enableRow(kShakeRow, false);
+    enable("Frame10", false);
+    show("Frame10", false);
+    enable("Check1", false);
+    setChecked("Check2", false);
+    enable("Command11", false);
+}
+
+void Form2::Option7_Click()
+{
+    select("Option14");
+    setFrame8Place();
+    enable("Frame5", true);
+    show("Frame5", true);
+    setCaption("Frame8", QStringLiteral("Port11 Input Level Select"));
+    setTxt("Label24", QStringLiteral("Port11-Level"));
+    setCaption("Frame9", QStringLiteral("Port8 Fun Select"));
+    setCaption("Option20", QStringLiteral("CALL  Fun: Call Out 4 TEL NO."));
+    setCaption("Option19", QStringLiteral("Input Fun: Hight Level"));
+    setCaption("Option18", QStringLiteral("Input Fun: Low Level"));
+    select("Option20");
+    enableRow(kOdometerRow, false);
+    enableRow(kFuelRow, false);
+    enableRow(kShakeRow, false);
+    enable("Frame10", false);
+    show("Frame10", false);
+    enable("Check1", false);
+    setChecked("Check2", false);
+    enable("Command11", false);
+}
+
+void Form2::Option8_Click()
+{
+    select("Option14");
+    setFrame8Place();
+    enable("Frame5", true);
+    show("Frame5", true);
+    setCaption("Frame8", QStringLiteral("ARMIN Input Level Select"));
+    setTxt("Label24", QStringLiteral("ARMIN-Level"));
+    setCaption("Frame9", QStringLiteral("IN-OUT Fun Select"));
+    setCaption("Option20", QStringLiteral("Input  Fun: Hight Level"));
+    setCaption("Option19", QStringLiteral("Input  Fun: Low Level"));
+    setCaption("Option18", QStringLiteral("Output Fun: OC"));
+    select("Option19");
+    enableRow(kOdometerRow, false);
+    enableRow(kFuelRow, true);
+    enableRow(kShakeRow, false);
+    enable("Frame10", false);
+    show("Frame10", false);
+    enable("Check1", true);
+    setChecked("Check1", false);
+    enable("Command38", false);
+    setChecked("Check2", false);
+    enable("Command11", false);
+}
+
+void Form2::Option9_Click()
+{
+    show("Frame5", false);
+    show("Frame10", true);
+    enable("Frame10", true);
+    enableRow(kOdometerRow, true);
+    enableRow(kFuelRow, true);
+    enableRow(kShakeRow, true);
+    enable("Check1", true);
+    setChecked("Check1", false);
+    enable("Command38", false);
+    setChecked("Check2", false);
+    enable("Command11", false);
+}
+
+void Form2::wireModel()
+{
+    onSelect("Option6", [this] { Option6_Click(); });
+    onSelect("Option7", [this] { Option7_Click(); });
+    onSelect("Option8", [this] { Option8_Click(); });
+    onSelect("Option9", [this] { Option9_Click(); });
+}
