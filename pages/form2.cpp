@@ -356,6 +356,8 @@ void Form2::wireHandlers()
             return;
         comboJustChanged_ = index;
         Combo2_Click();
+        // A change made by code is not followed by activated(); forget it on the next turn.
+        QTimer::singleShot(0, this, [this] { comboJustChanged_ = -1; });
     });
     connect(combo2, &QComboBox::activated, this, [this](int index) {
         if (comboJustChanged_ == index) {
