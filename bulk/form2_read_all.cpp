@@ -48,7 +48,7 @@ void Form2::applyDump(const QString& reply)
             setChecked(e.control, e.on);
             setCaption(e.control, e.text);
             break;
-        case bulk::Effect::Hide: show(e.control, false); break;
+        case bulk::Effect::Hide: visible(e.control, false); break;
         case bulk::Effect::Message: engine_->inform(e.text); break;
         }
     }

@@ -114,7 +114,8 @@ void Form2::build()
         case layout::Kind::Memo: {
             auto* memo = new QPlainTextEdit(parent);
             memo->setTabChangesFocus(true);
-            memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            memo->document()->setDocumentMargin(2);
             w = memo;
             break;
         }
@@ -177,12 +178,13 @@ void Form2::build()
                              "Text18", "Command28", "Frame10"})
         enable(QLatin1String(name), false);
     for (const char* name : {"Command37", "Label30", "Text30", "Label31", "Text23", "Frame10"})
-        show(QLatin1String(name), false);
+        visible(QLatin1String(name), false);
     for (const char* name : {"Option5", "Option14", "Option17", "Option19"})
         static_cast<QRadioButton*>(ctl(QLatin1String(name)))->setChecked(true);
 
     monitorView_ = static_cast<QPlainTextEdit*>(ctl(QStringLiteral("Text24")));
     monitorView_->setReadOnly(true);
+    monitorView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     monitorView_->setUndoRedoEnabled(false);
     monitorView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
@@ -273,7 +275,7 @@ void Form2::enable(const QString& name, bool on)
     ctl(name)->setEnabled(on);
 }
 
-void Form2::show(const QString& name, bool on)
+void Form2::visible(const QString& name, bool on)
 {
     ctl(name)->setVisible(on);
 }

@@ -136,7 +136,7 @@ private:
     bool checked(const QString& name) const;
     void setChecked(const QString& name, bool on);
     void enable(const QString& name, bool on);
-    void show(const QString& name, bool on);
+    void visible(const QString& name, bool on);
     void onClick(const QString& name, std::function<void()> handler);
     void onSelect(const QString& name, std::function<void()> handler);
     void onToggle(const QString& name, std::function<void()> handler);

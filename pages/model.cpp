@@ -25,12 +25,12 @@ void Form2::setFrame8Place()
 void Form2::Option6_Click()
 {
     enable("Frame5", false);
-    show("Frame5", true);
+    visible("Frame5", true);
     enableRow(kOdometerRow, false);
     enableRow(kFuelRow, false);
     enableRow(kShakeRow, false);
     enable("Frame10", false);
-    show("Frame10", false);
+    visible("Frame10", false);
     enable("Check1", false);
     setChecked("Check2", false);
     enable("Command11", false);
@@ -41,7 +41,7 @@ void Form2::Option7_Click()
     select("Option14");
     setFrame8Place();
     enable("Frame5", true);
-    show("Frame5", true);
+    visible("Frame5", true);
     setCaption("Frame8", QStringLiteral("Port11 Input Level Select"));
     setTxt("Label24", QStringLiteral("Port11-Level"));
     setCaption("Frame9", QStringLiteral("Port8 Fun Select"));
@@ -53,7 +53,7 @@ void Form2::Option7_Click()
     enableRow(kFuelRow, false);
     enableRow(kShakeRow, false);
     enable("Frame10", false);
-    show("Frame10", false);
+    visible("Frame10", false);
     enable("Check1", false);
     setChecked("Check2", false);
     enable("Command11", false);
@@ -64,7 +64,7 @@ void Form2::Option8_Click()
     select("Option14");
     setFrame8Place();
     enable("Frame5", true);
-    show("Frame5", true);
+    visible("Frame5", true);
     setCaption("Frame8", QStringLiteral("ARMIN Input Level Select"));
     setTxt("Label24", QStringLiteral("ARMIN-Level"));
     setCaption("Frame9", QStringLiteral("IN-OUT Fun Select"));
@@ -76,7 +76,7 @@ void Form2::Option8_Click()
     enableRow(kFuelRow, true);
     enableRow(kShakeRow, false);
     enable("Frame10", false);
-    show("Frame10", false);
+    visible("Frame10", false);
     enable("Check1", true);
     setChecked("Check1", false);
     enable("Command38", false);
@@ -86,8 +86,8 @@ void Form2::Option8_Click()
 
 void Form2::Option9_Click()
 {
-    show("Frame5", false);
-    show("Frame10", true);
+    visible("Frame5", false);
+    visible("Frame10", true);
     enable("Frame10", true);
     enableRow(kOdometerRow, true);
     enableRow(kFuelRow, true);

@@ -53,21 +53,21 @@ void Form2::setArmInputCaption(const char* condor, const char* falcon)
 void Form2::Option14_Click()
 {
     setTxt("Label25", QString());
-    show("Frame9", true);
+    visible("Frame9", true);
     setArmInputCaption("Port11 Input Level Select", "ARMIN Input Level Select");
 }
 
 void Form2::Option13_Click()
 {
     setTxt("Label25", QString());
-    show("Frame9", true);
+    visible("Frame9", true);
     setArmInputCaption("Port11 Arm Input Level Select", "ARMIN Arm Input Level Select");
 }
 
 void Form2::Option15_Click()
 {
     setCaption("Frame8", QStringLiteral("Pulse Polarity Select"));
-    show("Frame9", false);
+    visible("Frame9", false);
     const bool condor = selected("Option7"), falcon = selected("Option8");
     if (!condor && !falcon)
         return;

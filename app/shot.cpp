@@ -1,0 +1,29 @@
+// Grabs the real window, laid out for one model, into a PNG (for the README's screenshots).
+#include "pages/form2.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QRadioButton>
+#include <QTimer>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane V2.1"));
+    QCommandLineParser parser;
+    parser.addOption({"model", "Petrel, Condor, Falcon or Harrier.", "name", "Petrel"});
+    parser.addOption({"out", "PNG file to write.", "file", "window.png"});
+    parser.process(app);
+
+    Form2 window;
+    const QString model = parser.value("model");
+    for (auto* option : window.findChild<QWidget*>("Frame6")->findChildren<QRadioButton*>())
+        if (option->text().compare(model, Qt::CaseInsensitive) == 0)
+            option->click();
+    window.show();
+    QTimer::singleShot(300, &app, [&] {
+        const bool ok = window.grab().save(parser.value("out"));
+        app.exit(ok ? 0 : 1);
+    });
+    return app.exec();
+}
