@@ -97,8 +97,9 @@ void Engine::receive(int event)
             monitor_.remove(0, monitor_.size() - kMonitorKeep);
         emit monitorAppended(chunk);
     }
-    if (!timer_.isActive())
-        timer_.start();
+    // Restarting the watcher puts its next tick a whole interval after this chunk, so a reply
+    // that arrives in pieces is judged only when it has been quiet for a tick.
+    timer_.start();
     ticks_ = code_ == Code::ReadAll ? 18 : 20;
 }
 

@@ -9,7 +9,9 @@ int showBox(QWidget* parent, const QString& text, QMessageBox::StandardButtons b
 {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QApplication::applicationName());
+    // The window's own caption, whatever the process is called.
+    box.setWindowTitle(parent && !parent->window()->windowTitle().isEmpty() ? parent->window()->windowTitle()
+                                                                          : QApplication::applicationName());
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
     box.setStandardButtons(buttons);
