@@ -7,13 +7,12 @@
 //   8002  no such device, or not a serial device (the number names no usable port)
 //   8005  the device is already open, or locked by another program
 //   8010  permission denied (on Linux: the user is not in the dialout group)
-//   8015  the line parameters (115200 8N1) could not be set
 //   8020  any other failure
 class Port : public QObject {
     Q_OBJECT
 public:
     enum Failure { NoSuchPort = 8002, AlreadyOpen = 8005, PermissionDenied = 8010,
-                   SettingsRejected = 8015, OtherFailure = 8020 };
+                   OtherFailure = 8020 };
     enum Event { Received = 2 };
 
     using QObject::QObject;
