@@ -188,8 +188,58 @@ void Form2::build()
     monitorView_->setUndoRedoEnabled(false);
     monitorView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
+    describeForAssistiveTools();
+    setTabOrder();
     wireHandlers();
     Form_Load();
+}
+
+void Form2::describeForAssistiveTools()
+{
+    // Screen readers and UI test tools find each box by the label of its row.
+    const struct { const char* box; const char* name; } names[] = {
+        {"Text2", "IMEI"}, {"Text22", "ID"}, {"Text1", "APN"}, {"Text19", "Name"}, {"Text20", "PSW"},
+        {"Text3", "IP"}, {"Text5", "IP PORT"}, {"Text4", "HTTP"}, {"Text31", "HTTP PORT"},
+        {"Text21", "Interval"}, {"Combo1", "Connection type"},
+        {"Text6", "ONE TEL"}, {"Text7", "TWO TEL"}, {"Text8", "THREE TEL"}, {"Text25", "FOUR TEL"},
+        {"Text26", "FIV TEL"}, {"Text27", "SIX TEL"}, {"Text28", "Seven TEL"}, {"Text29", "Eight TEL"},
+        {"Combo3", "LOW BAT"}, {"Text9", "Over Speed(Km/h)"}, {"Text15", "Local T hours"},
+        {"Combo4", "Local T minutes"}, {"Text16", "Fuel"}, {"Text32", "Shake Step"},
+        {"Text18", "Hodometer(Km)"}, {"Text33", "Displacement(10m)"}, {"Text17", "Password"},
+        {"Text10", "Cod 1"}, {"Text11", "Cod 2"}, {"Text12", "Cod 3"}, {"Text13", "Cod 4"}, {"Text14", "Cod 5"},
+        {"Combo2", "COM port"}, {"Text24", "Receive monitor"}, {"Text30", "HW-Ver:"}, {"Text23", "SW-Ver:"},
+    };
+    for (const auto& n : names)
+        ctl(QLatin1String(n.box))->setAccessibleName(QString::fromLatin1(n.name));
+}
+
+void Form2::setTabOrder()
+{
+    // Frame by frame, and inside each frame row by row from top to bottom, left to right; the
+    // port and bulk buttons and the monitor come last.
+    QList<QWidget*> chain;
+    auto rowWise = [this](QWidget* container) {
+        QList<QWidget*> items;
+        for (QWidget* w : container->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && controls_.contains(w->objectName()))
+                items << w;
+        }
+        auto at = [this](QWidget* w) { return w->mapTo(this, QPoint(0, 0)); };
+        // Controls less than half a row apart are on one row.
+        std::stable_sort(items.begin(), items.end(), [&](QWidget* a, QWidget* b) {
+            const QPoint pa = at(a), pb = at(b);
+            if (qAbs(pa.y() - pb.y()) > 10)
+                return pa.y() < pb.y();
+            return pa.x() < pb.x();
+        });
+        return items;
+    };
+    for (const char* frame : {"Frame6", "Frame1", "Frame2", "Frame3", "Frame5", "Frame10", "Frame4"})
+        chain += rowWise(ctl(QLatin1String(frame)));
+    for (const char* name : {"Command6", "Combo2", "Command5", "Command8", "Command7", "Text24"})
+        chain << ctl(QLatin1String(name));
+    for (int i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 // ---- control access -------------------------------------------------------------------------

@@ -106,6 +106,8 @@ protected:
 
 private:
     void build();
+    void describeForAssistiveTools();
+    void setTabOrder();
     void wireHandlers();
     void wireModel();
     void wireGprs();

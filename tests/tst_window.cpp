@@ -247,6 +247,63 @@ private slots:
         side->click();
         QCOMPARE(side->text(), QString("XX"));
     }
+
+    void tabOrderFollowsRowsFrameByFrame()
+    {
+        Rig r;
+        r.w<QRadioButton>("Option7")->click();     // every frame of PORT-SET usable
+        r.form.show();
+        QStringList order;
+        QWidget* w = r.w("Option6");
+        for (int guard = 0; guard < 400 && w; ++guard) {
+            if (r.form.isAncestorOf(w) && w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+                order << w->objectName();
+            w = w->nextInFocusChain();
+            if (w == r.w("Option6"))
+                break;
+        }
+        auto before = [&](const char* a, const char* b) {
+            const auto ia = order.indexOf(a), ib = order.indexOf(b);
+            return ia >= 0 && ib >= 0 && ia < ib;
+        };
+        // Inside GPRS-SET: rows top to bottom, each left to right.
+        const char* gprs[] = {"Text2", "Text1", "Command10", "Text19", "Text20", "Command12", "Text3", "Text5",
+                              "Command21", "Text4", "Text31", "Command22", "Text21", "Command23", "Combo1",
+                              "Command2"};
+        for (size_t i = 1; i < std::size(gprs); ++i)
+            QVERIFY2(before(gprs[i - 1], gprs[i]), gprs[i]);
+        const char* tel[] = {"Text6", "Command13", "Text7", "Command14", "Text26", "Command17", "Command4"};
+        for (size_t i = 1; i < std::size(tel); ++i)
+            QVERIFY2(before(tel[i - 1], tel[i]), tel[i]);
+        QVERIFY(before("Text15", "Combo4") && before("Combo4", "Command25") && before("Command25", "Text33"));
+        QVERIFY(before("Command34", "Command35") && before("Command35", "Command36"));
+        QVERIFY(before("Text10", "Check_d1_on") && before("Check_d1_in", "Command29") && before("Command29", "Text11"));
+        QVERIFY(before("Command2", "Text6"));      // frame by frame
+        QVERIFY(before("Command33", "Command6") && before("Combo2", "Command5") && before("Command8", "Text24"));
+    }
+
+    void inputBoxesCarryTheirRowLabelAsAccessibleName()
+    {
+        Rig r;
+        const struct { const char* box; const char* label; } rows[] = {
+            {"Text1", "Label1"}, {"Text19", "Label27"}, {"Text20", "Label28"}, {"Text3", "Label3"},
+            {"Text4", "Label4"}, {"Text21", "Label29"}, {"Text6", "Label6"}, {"Text29", "Label40"},
+            {"Combo3", "Label9"}, {"Text9", "Label10"}, {"Text32", "Label33"}, {"Text33", "Label34"},
+            {"Text17", "Label20"}, {"Text10", "Label14"}, {"Text14", "Label18"}, {"Text2", "Label2"},
+        };
+        for (const auto& row : rows)
+            QCOMPARE(r.w(row.box)->accessibleName(), r.w<QLabel>(row.label)->text());
+        QSet<QString> names;
+        for (QWidget* w : r.form.findChildren<QWidget*>()) {
+            if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QPlainTextEdit*>(w) && !qobject_cast<QComboBox*>(w))
+                continue;
+            if (w->objectName().isEmpty())
+                continue;                           // a combo box's own inner line edit
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!names.contains(w->accessibleName()), qPrintable(w->accessibleName()));
+            names << w->accessibleName();
+        }
+    }
 };
 
 QTEST_MAIN(WindowTest)
