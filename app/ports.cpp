@@ -1,0 +1,461 @@
+#include "app/ports.h"
+#include "link/port_names.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <vector>
+
+namespace portstool {
+
+namespace {
+
+const QString tool = QStringLiteral("korvane-ports");
+
+QString builtinPath(int n)
+{
+    return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// What sits at a ports-folder entry, without following it.
+struct Entry {
+    bool present = false;
+    bool symlink = false;
+    QString target;   // the link's text, as written
+    QString kind;     // for an entry that is not a link: "folder", "file", ...
+};
+
+Entry lookEntry(const QString& path)
+{
+    Entry e;
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &st) != 0)
+        return e;
+    e.present = true;
+    e.symlink = S_ISLNK(st.st_mode);
+    if (e.symlink) {
+        std::vector<char> buf(4096);
+        const ssize_t n = ::readlink(native.constData(), buf.data(), buf.size() - 1);
+        if (n >= 0)
+            e.target = QFile::decodeName(QByteArray(buf.data(), int(n)));
+    } else {
+        e.kind = S_ISDIR(st.st_mode) ? QStringLiteral("folder")
+                 : S_ISREG(st.st_mode) ? QStringLiteral("regular file")
+                 : S_ISCHR(st.st_mode) ? QStringLiteral("device node")
+                                       : QStringLiteral("special file");
+    }
+    return e;
+}
+
+QString canonical(const QString& path)
+{
+    const QString c = QFileInfo(path).canonicalFilePath();
+    return c.isEmpty() ? QDir::cleanPath(path) : c;
+}
+
+// The group whose members may open the device. A device only root may use still means the usual
+// serial group: that is the one an adapter normally comes with.
+QString fixGroup(const Access& a)
+{
+    return a.group.isEmpty() || a.group == QLatin1String("root") ? QStringLiteral("dialout") : a.group;
+}
+
+QString joinHint(const Access& a)
+{
+    const QString group = fixGroup(a);
+    if (a.groupInAccount && !a.groupInSession)
+        return QStringLiteral("You are in the %1 group, but this login started before you joined it: "
+                              "log out and in again (or restart the computer).\n").arg(group);
+    return QStringLiteral("Serial devices belong to the %1 group; add yourself to it with\n"
+                          "    sudo usermod -aG %1 $USER\n"
+                          "then log out and in again.\n").arg(group);
+}
+
+// What OPEN in the window would make of the device, in the terms of its failure numbers.
+QString state(const Access& a)
+{
+    if (!a.exists)
+        return QStringLiteral("missing: OPEN shows 8002");
+    if (!serialDevice(a))
+        return QStringLiteral("not a serial device: OPEN shows 8002");
+    if (!a.readWrite)
+        return QStringLiteral("present, but you may not open it: OPEN shows 8010");
+    return QStringLiteral("present");
+}
+
+QString sudoWarning(const PortsSystem& sys)
+{
+    if (sys.sudoUser.isEmpty())
+        return {};
+    return QStringLiteral("warning: you run %1 as root through sudo, so this changes root's ports folder "
+                          "(%2), which the window started by %3 does not read. Run %1 without sudo: "
+                          "it needs no special rights.\n")
+        .arg(tool, ports::folder(), sys.sudoUser);
+}
+
+Result usageError(const QString& message)
+{
+    return {UserError, {}, QStringLiteral("%1: %2\nSee %1 --help.\n").arg(tool, message)};
+}
+
+Result badCom(const QString& text)
+{
+    return usageError(QStringLiteral("\"%1\" is not a COM number: use COM1 to COM9").arg(text));
+}
+
+Result list(const PortsSystem& sys)
+{
+    QString out;
+    bool anyLocked = false;
+    Access lockedSample;
+
+    // Which COM numbers lead to which device, to mark the devices already in use.
+    QStringList comDevice(10);
+    for (int n = 1; n <= 9; ++n)
+        comDevice[n] = canonical(ports::devicePath(n));
+
+    const QList<Device> devices = sys.devices();
+    out += QStringLiteral("Serial devices present:\n");
+    if (devices.isEmpty())
+        out += QStringLiteral("  none found. Connect the USB-serial cable (and the tracker's power), "
+                              "then run %1 again.\n").arg(tool);
+    for (const Device& d : devices) {
+        QStringList coms;
+        const QString c = canonical(d.path);
+        for (int n = 1; n <= 9; ++n)
+            if (comDevice[n] == c)
+                coms << QStringLiteral("COM") + QString::number(n);
+        out += QStringLiteral("  ") + d.path;
+        if (!coms.isEmpty())
+            out += QStringLiteral("  (") + coms.join(QStringLiteral(", ")) + u')';
+        out += u'\n';
+        const auto field = [&out](const char* label, const QString& value) {
+            if (!value.isEmpty())
+                out += QStringLiteral("      ") + QString::fromLatin1(label).leftJustified(14) + u' ' + value + u'\n';
+        };
+        field("description", d.description);
+        field("manufacturer", d.manufacturer);
+        field("serial number", d.serialNumber);
+        if (d.hasUsbIds)
+            field("USB id", QStringLiteral("%1:%2").arg(d.vendor, 4, 16, QLatin1Char('0'))
+                                .arg(d.product, 4, 16, QLatin1Char('0')));
+        for (const QString& s : d.stableNames)
+            field("stable name", s);
+        const Access a = sys.access(d.path);
+        if (a.exists && !a.readWrite) {
+            field("access", QStringLiteral("you may not open it (group %1, %2)").arg(a.group, a.mode));
+            anyLocked = true;
+            lockedSample = a;
+        }
+    }
+
+    out += QStringLiteral("\nCOM numbers (ports folder %1):\n").arg(ports::folder());
+    for (int n = 1; n <= 9; ++n) {
+        const QString entry = ports::entryPath(n);
+        const Entry e = lookEntry(entry);
+        QString where;
+        if (!e.present)
+            where = builtinPath(n) + QStringLiteral("  (built-in, no link)");
+        else if (e.symlink)
+            where = QStringLiteral("-> ") + e.target;
+        else
+            where = entry + QStringLiteral("  (a %1, not a link)").arg(e.kind);
+        const Access a = sys.access(e.present ? entry : builtinPath(n));
+        if (a.exists && serialDevice(a) && !a.readWrite) {
+            anyLocked = true;
+            lockedSample = a;
+        }
+        out += QStringLiteral("  COM") + QString::number(n) + QStringLiteral("  ") + where.leftJustified(34)
+               + QStringLiteral("  ") + state(a) + u'\n';
+    }
+
+    if (anyLocked)
+        out += QStringLiteral("\nYou may not open some of these devices. ") + joinHint(lockedSample);
+    out += QStringLiteral("\nLink a COM number to a device with: %1 link COM4 /dev/ttyUSB0\n").arg(tool);
+    return {Ok, out, {}};
+}
+
+Result link(const QStringList& args, const PortsSystem& sys)
+{
+    if (args.size() != 3)
+        return usageError(QStringLiteral("link wants a COM number and a device, as in: link COM4 /dev/ttyUSB0"));
+    const int n = comNumber(args[1]);
+    if (n < 0)
+        return badCom(args[1]);
+    const QString com = QStringLiteral("COM") + QString::number(n);
+    if (args[2].trimmed().isEmpty())
+        return usageError(QStringLiteral("the device name is empty"));
+    const QString device = devicePathFor(args[2], sys.devFolder);
+
+    const Access a = sys.access(device);
+    if (!a.exists)
+        return {UserError, {},
+                QStringLiteral("%1: there is no device %2. Check that the cable is plugged in; "
+                               "\"%1 list\" shows the serial devices present. %3 is unchanged.\n")
+                    .arg(tool, device, com)};
+    if (!serialDevice(a))
+        return {UserError, {},
+                QStringLiteral("%1: %2 is not a serial device (%3); %4 is unchanged.\n")
+                    .arg(tool, device,
+                         !a.characterDevice ? QStringLiteral("not a character device")
+                                            : QStringLiteral("kernel class %1, not tty").arg(a.deviceClass),
+                         com)};
+
+    const QString entry = ports::entryPath(n);
+    const Entry old = lookEntry(entry);
+    if (old.present && !old.symlink)
+        return {UserError, {},
+                QStringLiteral("%1: %2 is a %3, not a link; %4 is left alone. Remove it by hand if it "
+                               "is not needed.\n").arg(tool, entry, old.kind, com)};
+
+    Result r;
+    r.err += sudoWarning(sys);
+    if (old.present && old.target == device) {
+        r.out = QStringLiteral("%1 is already linked to %2.\n").arg(com, device);
+    } else {
+        if (!QDir().mkpath(ports::folder()))
+            return {SystemError, {},
+                    QStringLiteral("%1: cannot create the ports folder %2.\n").arg(tool, ports::folder())};
+        // A new link under a private name, then renamed over the entry: the entry is never missing
+        // for a window that opens the port meanwhile.
+        const QString temp = ports::folder() + QStringLiteral("/.%1.new-%2").arg(com).arg(::getpid());
+        const QByteArray tempNative = QFile::encodeName(temp);
+        ::unlink(tempNative.constData());
+        if (::symlink(QFile::encodeName(device).constData(), tempNative.constData()) != 0
+            || ::rename(tempNative.constData(), QFile::encodeName(entry).constData()) != 0) {
+            const QString why = systemError();
+            ::unlink(tempNative.constData());
+            return {SystemError, r.out,
+                    r.err + QStringLiteral("%1: cannot link %2: %3\n").arg(tool, entry, why)};
+        }
+        if (old.present)
+            r.out = QStringLiteral("%1 -> %2 (replaced %1 -> %3%4)\n")
+                        .arg(com, device, old.target,
+                             QFileInfo::exists(QDir(ports::folder()).absoluteFilePath(old.target))
+                                 ? QString() : QStringLiteral(", which was gone"));
+        else
+            r.out = QStringLiteral("%1 -> %2 (was %3)\n").arg(com, device, builtinPath(n));
+    }
+    if (!a.readWrite)   // still linked: joining the group takes a new login, not a new link
+        r.err += accessWarning(device, a) + com + QStringLiteral(" is linked all the same.\n");
+    return r;
+}
+
+Result unlink(const QStringList& args, const PortsSystem& sys)
+{
+    if (args.size() != 2)
+        return usageError(QStringLiteral("unlink wants one COM number, as in: unlink COM4"));
+    const int n = comNumber(args[1]);
+    if (n < 0)
+        return badCom(args[1]);
+    const QString com = QStringLiteral("COM") + QString::number(n);
+    const QString entry = ports::entryPath(n);
+    const Entry e = lookEntry(entry);
+    if (!e.present)
+        return {Ok, QStringLiteral("%1 had no link; it is %2.\n").arg(com, builtinPath(n)), sudoWarning(sys)};
+    if (!e.symlink)
+        return {UserError, {},
+                QStringLiteral("%1: %2 is a %3, not a link; it is left alone. Remove it by hand if it "
+                               "is not needed.\n").arg(tool, entry, e.kind)};
+    if (::unlink(QFile::encodeName(entry).constData()) != 0)
+        return {SystemError, {}, QStringLiteral("%1: cannot remove %2: %3\n").arg(tool, entry, systemError())};
+    return {Ok, QStringLiteral("%1 is no longer linked to %2; it is %3 again.\n").arg(com, e.target, builtinPath(n)),
+            sudoWarning(sys)};
+}
+
+}  // namespace
+
+int comNumber(const QString& text)
+{
+    if (text.size() != 4 || !text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        return -1;
+    const QChar d = text[3];
+    return d >= u'1' && d <= u'9' ? d.digitValue() : -1;
+}
+
+QString devicePathFor(const QString& argument, const QString& devFolder)
+{
+    // A bare name is what the kernel log and the device list show (ttyUSB0); anything relative,
+    // such as serial/by-id/..., is taken under /dev as well.
+    if (QDir::isAbsolutePath(argument))
+        return QDir::cleanPath(argument);
+    return QDir::cleanPath(devFolder + u'/' + argument);
+}
+
+QStringList stableNamesOf(const QString& device, const QString& devFolder)
+{
+    // The by-id links carry the adapter's make and serial number and survive replugging, unlike
+    // ttyUSB numbers, so they are worth showing beside the device.
+    QStringList names;
+    const QString target = canonical(device);
+    const QDir byId(devFolder + QStringLiteral("/serial/by-id"));
+    for (const QFileInfo& f : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+        if (f.isSymLink() && f.canonicalFilePath() == target)
+            names << f.absoluteFilePath();
+    return names;
+}
+
+QList<Device> presentDevices(const QString& devFolder)
+{
+    QList<Device> out;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        Device d;
+        d.path = info.systemLocation();
+        d.description = info.description();
+        d.manufacturer = info.manufacturer();
+        d.serialNumber = info.serialNumber();
+        d.hasUsbIds = info.hasVendorIdentifier() && info.hasProductIdentifier();
+        d.vendor = info.vendorIdentifier();
+        d.product = info.productIdentifier();
+        d.stableNames = stableNamesOf(d.path, devFolder);
+        out << d;
+    }
+    std::sort(out.begin(), out.end(), [](const Device& a, const Device& b) { return a.path < b.path; });
+    return out;
+}
+
+Access probe(const QString& path)
+{
+    Access a;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return a;
+    a.exists = true;
+    a.characterDevice = S_ISCHR(st.st_mode);
+    if (a.characterDevice) {
+        // Serial lines are of the kernel's tty class; pseudo-terminals have no entry here at all.
+        const QString cls = QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+        const QString target = QFileInfo(cls).symLinkTarget();
+        if (!target.isEmpty())
+            a.deviceClass = QFileInfo(target).fileName();
+    }
+    // The same test the window makes before it opens a port.
+    a.readWrite = ::access(native.constData(), R_OK | W_OK) == 0;
+    if (const group* g = ::getgrgid(st.st_gid))
+        a.group = QString::fromLocal8Bit(g->gr_name);
+    else
+        a.group = QString::number(st.st_gid);
+
+    const mode_t m = st.st_mode;
+    a.mode = QString(S_ISCHR(m) ? u'c' : S_ISDIR(m) ? u'd' : S_ISBLK(m) ? u'b' : u'-');
+    const char* rwx = "rwxrwxrwx";
+    for (int i = 0; i < 9; ++i)
+        a.mode += (m & (0400 >> i)) ? QChar(rwx[i]) : QChar(u'-');
+
+    const gid_t gid = st.st_gid;
+    a.groupInSession = ::getegid() == gid;
+    const int count = ::getgroups(0, nullptr);
+    if (count > 0) {
+        std::vector<gid_t> groups(count);
+        const int got = ::getgroups(count, groups.data());
+        for (int i = 0; i < got; ++i)
+            a.groupInSession = a.groupInSession || groups[i] == gid;
+    }
+    // A user added to the group after logging in has it in the account but not yet in the session.
+    if (const passwd* pw = ::getpwuid(::getuid())) {
+        int n = 64;
+        std::vector<gid_t> groups(n);
+        if (::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &n) < 0) {
+            groups.resize(n);
+            if (::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &n) < 0)
+                n = 0;
+        }
+        groups.resize(std::max(n, 0));
+        a.groupInAccount = std::find(groups.begin(), groups.end(), gid) != groups.end();
+    }
+    return a;
+}
+
+QString accessWarning(const QString& path, const Access& access)
+{
+    if (!access.exists || access.readWrite)
+        return {};
+    return QStringLiteral("warning: you may not open %1 for reading and writing (group %2, %3); OPEN in "
+                          "the window would show 8010.\n").arg(path, access.group, access.mode)
+           + joinHint(access);
+}
+
+bool serialDevice(const Access& access)
+{
+    return access.characterDevice
+           && (access.deviceClass.isEmpty() || access.deviceClass == QLatin1String("tty"));
+}
+
+PortsSystem PortsSystem::real()
+{
+    PortsSystem s;
+    s.devices = [] { return presentDevices(); };
+    s.access = probe;
+    // Under sudo the folder is root's, unless the environment was kept (sudo -E) and it still is
+    // the user's own.
+    const QString sudo = qEnvironmentVariable("SUDO_USER");
+    if (::geteuid() == 0 && !sudo.isEmpty() && sudo != QLatin1String("root")) {
+        const passwd* pw = ::getpwnam(sudo.toLocal8Bit().constData());
+        const QString home = pw ? QFile::decodeName(pw->pw_dir) : QString();
+        if (home.isEmpty() || !ports::folder().startsWith(home + u'/'))
+            s.sudoUser = sudo;
+    }
+    return s;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+               "Usage: %1 [list]\n"
+               "       %1 link COMn DEVICE\n"
+               "       %1 unlink COMn\n"
+               "       %1 --help\n"
+               "\n"
+               "The Korvane window offers COM1 to COM9. A COM number is the device its link in the\n"
+               "ports folder points to, or else the built-in port /dev/ttyS<n-1> (COM1 is /dev/ttyS0).\n"
+               "Ports folder: %2\n"
+               "\n"
+               "  list              the serial devices present (description, manufacturer, serial\n"
+               "                    number, USB vendor:product) and the device behind each COM number\n"
+               "  link COMn DEVICE  make COMn that device: a path such as /dev/ttyUSB0 or\n"
+               "                    /dev/serial/by-id/usb-..., or a name under /dev such as ttyUSB0\n"
+               "  unlink COMn       remove COMn's link; COMn is the built-in port again\n"
+               "\n"
+               "COM numbers are COM1 to COM9, in any letter case (com4 is COM4).\n"
+               "To open a device you must be in its group, usually dialout:\n"
+               "    sudo usermod -aG dialout $USER   (then log out and in again)\n"
+               "\n"
+               "Exit status: 0 done, 1 wrong use or a missing device, 2 the system refused.\n")
+        .arg(tool, ports::folder());
+}
+
+Result run(const QStringList& args, const PortsSystem& system)
+{
+    if (args.isEmpty() || args[0] == QLatin1String("list")) {
+        if (args.size() > 1)
+            return usageError(QStringLiteral("list takes nothing more"));
+        return list(system);
+    }
+    const QString& command = args[0];
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
+        return {Ok, helpText(), {}};
+    if (command == QLatin1String("link"))
+        return link(args, system);
+    if (command == QLatin1String("unlink"))
+        return unlink(args, system);
+    return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
+}
+
+}  // namespace portstool

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder, unpacks it into a scratch folder with dpkg-deb and
+# starts the programs from there, headless: what a technician gets from the .deb, not from the build.
+# Usage: package_test.sh BUILD_DIR [CPACK]
+# shellcheck disable=SC2015  # "check && check || fail" is meant: fail when either check is false
+set -uo pipefail
+
+build=${1:?build folder}
+cpack=${2:-cpack}
+scratch=$(mktemp -d)
+sim_pid=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+
+# --- the package ---------------------------------------------------------------------------------
+if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log"
+  echo "FAIL: cpack could not build the package (are korvane, korvane-sim and korvane-ports built?)"
+  exit 1
+fi
+debs=("$scratch"/out/*.deb)
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  ls -l "$scratch/out"
+  echo "FAIL: expected one .deb, found ${#debs[@]}"
+  exit 1
+fi
+deb=${debs[0]}
+pass "built $(basename "$deb") ($(stat -c %s "$deb") bytes)"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = korvane ] || fail "Package is '$(field Package)'"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Section)" ] || fail "no Section"
+[ -n "$(field Description)" ] || fail "no Description"
+depends=$(field Depends)
+echo "      Depends: $depends"
+for lib in libqt6widgets6 libqt6serialport6 libqt6gui6 libqt6core6; do
+  # Each entry is a whole package name, maybe with a version: "libqt6core6 (>= 6.4.0)".
+  echo "$depends" | tr ',' '\n' | grep -Eq "^ *$lib( |$)" || fail "Depends lacks $lib"
+done
+[ $failures -eq 0 ] && pass "control fields and Depends"
+
+# --- the files -----------------------------------------------------------------------------------
+root="$scratch/root"
+dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
+for f in usr/bin/korvane usr/bin/korvane-sim usr/bin/korvane-ports; do
+  [ -f "$root/$f" ] && [ -x "$root/$f" ] || fail "$f missing or not executable"
+done
+desktop="$root/usr/share/applications/korvane.desktop"
+icon="$root/usr/share/icons/hicolor/scalable/apps/korvane.svg"
+[ -f "$desktop" ] || fail "desktop entry missing"
+[ -s "$icon" ] || fail "icon missing"
+if [ -f "$desktop" ]; then
+  # The entry names the program and the icon that the package carries.
+  exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
+  icon_name=$(sed -n 's/^Icon=//p' "$desktop")
+  [ -n "$exec_name" ] && [ -x "$root/usr/bin/$exec_name" ] || fail "Exec=$exec_name is not in usr/bin"
+  [ -n "$icon_name" ] && [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon_name.svg" ] \
+    || fail "Icon=$icon_name is not in the package"
+  for key in Name Comment Categories; do grep -q "^$key=." "$desktop" || fail "desktop entry lacks $key"; done
+  if command -v desktop-file-validate >/dev/null; then
+    out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
+  fi
+fi
+if command -v xmllint >/dev/null && [ -s "$icon" ]; then
+  xmllint --noout "$icon" 2>/dev/null || fail "the icon is not well-formed XML"
+fi
+grep -q '<svg' "$icon" 2>/dev/null || fail "the icon is not an SVG"
+# Nothing may point back into the build: the package has to stand on the system's libraries.
+for f in korvane korvane-sim korvane-ports; do
+  if readelf -d "$root/usr/bin/$f" 2>/dev/null | grep -Eq 'RPATH|RUNPATH'; then
+    fail "$f carries a library search path: $(readelf -d "$root/usr/bin/$f" | grep -E 'RPATH|RUNPATH')"
+  fi
+  if ldd "$root/usr/bin/$f" | grep -q 'not found'; then
+    fail "$f: $(ldd "$root/usr/bin/$f" | grep 'not found' | tr -s ' \n' ' ')"
+  fi
+done
+[ $failures -eq 0 ] && pass "files, desktop entry, icon, no build paths"
+(cd "$root" && find usr -type f -o -type l | sort | sed 's/^/      /')
+
+# --- starting the programs from the unpacked tree ------------------------------------------------
+home="$scratch/home"
+mkdir -p "$home"
+run_env=(env -u LD_LIBRARY_PATH HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$scratch"
+         QT_QPA_PLATFORM=offscreen)
+cd "$scratch" || exit 1
+
+"${run_env[@]}" timeout 2 "$root/usr/bin/korvane" >"$scratch/korvane.log" 2>&1
+rc=$?
+if [ $rc -ne 124 ]; then
+  fail "korvane did not stay up for 2 s (exit $rc): $(head -c 2000 "$scratch/korvane.log")"
+elif grep -q 'error while loading shared libraries' "$scratch/korvane.log"; then
+  fail "korvane: $(cat "$scratch/korvane.log")"
+else
+  pass "korvane ran headless for 2 s until stopped"
+fi
+
+help=$("${run_env[@]}" "$root/usr/bin/korvane-ports" --help 2>&1)
+rc=$?
+[ $rc -eq 0 ] && echo "$help" | grep -q '^Usage: korvane-ports' || fail "korvane-ports --help (exit $rc): $help"
+"${run_env[@]}" "$root/usr/bin/korvane-ports" link COM4 "$scratch/no-such-device" >/dev/null 2>&1
+[ $? -eq 1 ] || fail "korvane-ports link to a missing device did not exit 1"
+"${run_env[@]}" "$root/usr/bin/korvane-sim" --help >/dev/null 2>&1 || fail "korvane-sim --help"
+
+# The packaged simulator links itself as COM4; the packaged helper must see it there.
+"${run_env[@]}" "$root/usr/bin/korvane-sim" --port COM4 >"$scratch/sim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 50); do [ -L "$home/.config/korvane/ports/COM4" ] && break; sleep 0.1; done
+list=$("${run_env[@]}" "$root/usr/bin/korvane-ports" list 2>&1)
+rc=$?
+com4=$(echo "$list" | grep '^  COM4 ')
+if [ $rc -ne 0 ] || ! echo "$com4" | grep -q -- '-> /dev/pts/.*present$'; then
+  fail "korvane-ports list did not show the simulator on COM4 (exit $rc): $list
+simulator: $(cat "$scratch/sim.log")"
+else
+  pass "korvane-ports --help; list shows the simulator:$com4"
+fi
+kill "$sim_pid" 2>/dev/null
+wait "$sim_pid" 2>/dev/null
+sim_pid=""
+[ -L "$home/.config/korvane/ports/COM4" ] && fail "the simulator left its link behind"
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "package test passed"

@@ -1,0 +1,225 @@
+// Fault injection: a fixed-seed run of scenarios against the simulated tracker over a real
+// pseudo-terminal, with the real serial port: replies split and delayed, wrong tokens, garbage,
+// silence, floods, the device hanging up mid-chain and coming back, buttons pressed while a chain
+// runs. In every scenario: each outcome reported at most once, the engine back to idle, only
+// whole command lines the window builds on the wire, no stall of the event loop.
+#include "link/serial_port.h"
+#include "pages/form2.h"
+#include "sim/pty_tracker.h"
+#include "support/fakes.h"
+#include "support/pty.h"
+#include "support/watchdog.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+const QSet<QString> kOutcomes = {"Setting OK!", "Setting Error!", "Out-Time !", "Revert All The Data!",
+                                 "Read Data Incomplete!"};
+
+struct Button {
+    const char* name;
+    int commands;        // the most lines it may send (a chain's length)
+    bool alwaysReports;  // an outcome box always ends it (a read or a late reset may end silently)
+};
+const Button kButtons[] = {
+    {"Command10", 1, true}, {"Command12", 1, true}, {"Command21", 1, true}, {"Command22", 1, true},
+    {"Command23", 1, true}, {"Command2", 4, true},  {"Command13", 1, true}, {"Command17", 1, true},
+    {"Command4", 5, true},  {"Command29", 1, true}, {"Command33", 1, true}, {"Command27", 1, true},
+    {"Command26", 1, true}, {"Command25", 1, true}, {"Command40", 1, true}, {"Command1", 8, true},
+    {"Command8", 1, false}, {"Command6", 1, false}, {"Command34", 1, true}, {"Command35", 1, true},
+    {"Command36", 2, false}, {"Command41", 1, true}, {"Command47", 1, true}, {"Command51", 1, true},
+};
+const char* const kModels[] = {"Option6", "Option7", "Option8", "Option9"};
+
+}  // namespace
+
+class FaultTest : public QObject {
+    Q_OBJECT
+
+    PortsFolder folder_;
+    sim::PtyTracker sim_;
+    SerialPort port_;
+    ScriptedPrompt prompt_;
+    std::unique_ptr<Form2> form_;
+    QSet<QString> buildable_;       // every line the window sent to a well-behaved tracker
+
+    template <class T = QWidget> T* w(const char* name) { return form_->findChild<T*>(name); }
+    bool idle() { return form_->engine().code() == Code::Idle && !form_->engine().timer().isActive(); }
+    bool settle(int maxMs)
+    {
+        // Idle, and still idle after the quiet time of a reply.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < maxMs) {
+            if (idle()) {
+                QTest::qWait(250);
+                if (idle())
+                    return true;
+            }
+            QTest::qWait(10);
+        }
+        return false;
+    }
+    bool press(const char* name)
+    {
+        auto* b = w<QAbstractButton>(name);
+        if (!b->isEnabled() || !b->isVisibleTo(form_.get()))
+            return false;
+        b->click();
+        return true;
+    }
+    void fillFields()
+    {
+        const struct { const char* box; const char* text; } fields[] = {
+            {"Text1", "cmnet"}, {"Text19", "user"}, {"Text20", "pw"}, {"Text3", "10.1.1.1"}, {"Text5", "7000"},
+            {"Text4", "srv.example"}, {"Text31", "80"}, {"Text21", "060"}, {"Text6", "13800000001"},
+            {"Text26", "13800000005"}, {"Text10", "22.5,114.0,300"}, {"Text14", "23.1,113.2,500"},
+            {"Text9", "120"}, {"Text33", "015"}, {"Text17", "123456"}, {"Text16", "0,100,100,4000"},
+            {"Text32", "2"}, {"Text18", "000100"}, {"Text15", "+08"}, {"Text7", ""}, {"Text8", ""},
+            {"Text25", ""},
+        };
+        for (const auto& f : fields) {
+            if (auto* line = w<QLineEdit>(f.box))
+                line->setText(f.text);
+            else
+                form_->findChild<QPlainTextEdit*>(f.box)->setPlainText(f.text);
+        }
+        form_->findChild<QComboBox*>("Combo3")->setEditText("30%");
+        form_->findChild<QComboBox*>("Combo4")->setEditText("15");
+        // A read selects options from the tracker; put them back to one known choice.
+        for (const char* option : {"Option2", "Option5", "Option14", "Option17", "Option21", "Option23",
+                                   "Option25", "Option27"})
+            w<QRadioButton>(option)->setChecked(true);
+        if (w<QAbstractButton>("Check_d5_on")->text() == "OFF")
+            w<QAbstractButton>("Check_d5_on")->click();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(sim_.start());
+        QVERIFY(sim_.linkAs(4));
+        port_.setNumber(4);
+        form_ = std::make_unique<Form2>(&port_, &prompt_);
+        fillFields();
+        w<QAbstractButton>("Command5")->click();
+        QVERIFY(port_.isOpen());
+        // Calibration: every button and chain answered well, under every model.
+        for (const char* model : kModels) {
+            w<QRadioButton>(model)->click();
+            for (const char* check : {"Check1", "Check2"})
+                if (w<QAbstractButton>(check)->isEnabled() && !w<QAbstractButton>(check)->isChecked())
+                    w<QAbstractButton>(check)->click();
+            for (const Button& b : kButtons) {
+                fillFields();   // a read or a reset changes the boxes
+                if (press(b.name))
+                    QVERIFY2(settle(6000), b.name);
+            }
+        }
+        w<QRadioButton>("Option7")->click();
+        for (const char* lineFunction : {"Option18", "Option19", "Option20"}) {
+            w<QRadioButton>(lineFunction)->setChecked(true);
+            QVERIFY(press("Command36"));
+            QVERIFY(settle(3000));
+        }
+        for (const QString& line : sim_.received())
+            buildable_ << line;
+        QVERIFY2(buildable_.size() > 20, qPrintable(QStringList(buildable_.values()).join(" | ")));
+        QVERIFY(!prompt_.shown.contains("Setting Error!"));
+    }
+
+    void scenarios()
+    {
+        const int count = qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS") > 0
+                              ? qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS")
+                              : 240;
+        QRandomGenerator rng(20261206);
+        LoopWatch loop;
+        int reported = 0, abandoned = 0, hangUps = 0;
+        qint64 longestStall = 0;
+        const QStringList families = {"SETC", "SETO", "SETR", "SETM", "SETA3,", "SETN", "SETJ", "SETL", "SETP",
+                                      "SETQ", "SETS", "SETXD", "SETG", "SET10", "SETT"};
+        for (int n = 0; n < count; ++n) {
+            const QString label = QStringLiteral("scenario %1").arg(n);
+            w<QRadioButton>(kModels[rng.bounded(4)])->click();
+            fillFields();
+            sim_.faults() = {};
+            sim_.clearReceived();
+            prompt_.shown.clear();
+            const int kind = rng.bounded(9);
+            switch (kind) {
+            case 1: sim_.faults().chunkSize = 1 + rng.bounded(6); sim_.faults().chunkDelayMs = rng.bounded(60); break;
+            case 2: sim_.faults().crlf = true; break;
+            case 3: sim_.faults().failOn = families[rng.bounded(families.size())]; break;
+            case 4: sim_.faults().garbage = true; break;
+            case 5: if (rng.bounded(3) == 0) sim_.faults().silent = true; break;   // a timeout costs 2.1 s
+            case 6: sim_.startFlood(11520); break;
+            case 7: sim_.faults().hangUpAfter = rng.bounded(3); break;
+            case 8: sim_.send(QByteArray("\x00\xff\r junk", 8)); break;         // stray bytes while idle
+            default: break;
+            }
+            const Button& first = kButtons[rng.bounded(int(std::size(kButtons)))];
+            loop.reset();
+            if (!press(first.name)) {
+                sim_.stopFlood();
+                continue;
+            }
+            int maxLines = first.commands;
+            bool second = false;
+            const bool changesBoxes = QByteArray(first.name) == "Command8" || QByteArray(first.name) == "Command6";
+            if (!changesBoxes && rng.bounded(5) == 0) {   // a second button while the first is in flight
+                QTest::qWait(rng.bounded(300));
+                const Button& next = kButtons[rng.bounded(int(std::size(kButtons)))];
+                second = press(next.name);
+                if (second)
+                    maxLines += next.commands;
+            }
+            if (kind == 6) {
+                QTest::qWait(300 + rng.bounded(700));
+                sim_.stopFlood();
+            }
+            QVERIFY2(settle(8000), qPrintable(label + " never went idle"));
+            longestStall = qMax(longestStall, loop.longest);
+
+            int outcomes = 0, lost = 0;
+            for (const QString& m : prompt_.shown) {
+                outcomes += kOutcomes.contains(m);
+                lost += m == text::kPortLost;
+            }
+            QVERIFY2(lost <= 1, qPrintable(label));
+            QVERIFY2(outcomes + lost <= (second ? 2 : 1), qPrintable(label + ": " + prompt_.shown.join(" | ")));
+            if (!second && first.alwaysReports && kind != 7)
+                QVERIFY2(outcomes == 1, qPrintable(label + ": " + prompt_.shown.join(" | ")));
+            reported += outcomes + lost;
+            abandoned += second;
+            QVERIFY2(sim_.received().size() <= maxLines, qPrintable(label + ": " + sim_.received().join(" | ")));
+            for (const QString& line : sim_.received())
+                QVERIFY2(buildable_.contains(line), qPrintable(label + " sent " + line));
+
+            if (!port_.isOpen()) {   // the device went away: it comes back, the technician reopens
+                ++hangUps;
+                QCOMPARE(lost, 1);
+                QCOMPARE(w<QAbstractButton>("Command5")->text(), QString("OPEN"));
+                sim_.faults() = {};
+                QVERIFY(sim_.start());
+                w<QAbstractButton>("Command5")->click();
+                QVERIFY2(port_.isOpen(), qPrintable(label + ": " + w<QPlainTextEdit>("Text24")->toPlainText()));
+            }
+        }
+        QVERIFY2(longestStall < 200, qPrintable(QString::number(longestStall)));
+        qInfo("%d scenarios, %d outcomes reported, %d with a second press, %d hang-ups, longest stall %lld ms",
+              count, reported, abandoned, hangUps, longestStall);
+        QVERIFY(hangUps > 0);
+    }
+};
+
+QTEST_MAIN(FaultTest)
+#include "tst_faults.moc"

@@ -1,0 +1,122 @@
+// A tracker that never stops sending: at line rate for a minute while the window is idle and while
+// a transaction waits, then much faster. Memory stays bounded, the window keeps answering, and the
+// next transaction after the flood works.
+#include "link/serial_port.h"
+#include "pages/form2.h"
+#include "sim/pty_tracker.h"
+#include "support/fakes.h"
+#include "support/pty.h"
+#include "support/watchdog.h"
+
+#include <QAbstractButton>
+#include <QPlainTextEdit>
+#include <QTest>
+
+class FloodTest : public QObject {
+    Q_OBJECT
+
+    PortsFolder folder_;
+    sim::PtyTracker sim_;
+    SerialPort port_;
+    ScriptedPrompt prompt_;
+    std::unique_ptr<Form2> form_;
+    qint64 baselineKiB_ = 0;
+    qint64 ceilingKiB_ = 0;
+
+    int seconds() const
+    {
+        const int s = qEnvironmentVariableIntValue("KORVANE_FLOOD_SECONDS");
+        return s > 0 ? s : 60;
+    }
+    bool idle() { return form_->engine().code() == Code::Idle && !form_->engine().timer().isActive(); }
+    QAbstractButton* button(const char* name) { return form_->findChild<QAbstractButton*>(name); }
+
+    // Runs the flood for `ms`, clicking a fence box every second: each click must take effect at
+    // once. Returns the longest stall of the event loop.
+    qint64 flood(int bytesPerSecond, int ms)
+    {
+        LoopWatch loop;
+        sim_.startFlood(bytesPerSecond);
+        QElapsedTimer t;
+        t.start();
+        auto* fence = button("Check_d3_on");
+        while (t.elapsed() < ms) {
+            QTest::qWait(1000);
+            const QString before = fence->text();
+            fence->click();
+            if (fence->text() == before)
+                return -1;
+            ceilingKiB_ = qMax(ceilingKiB_, residentKiB());
+        }
+        sim_.stopFlood();
+        QTest::qWait(300);
+        return loop.longest;
+    }
+
+    void transactionWorks()
+    {
+        prompt_.shown.clear();
+        button("Command27")->click();
+        QVERIFY(QTest::qWaitFor([this] { return idle(); }, 3000));
+        QCOMPARE(prompt_.shown, QStringList{"Setting OK!"});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(sim_.start());
+        QVERIFY(sim_.linkAs(4));
+        port_.setNumber(4);
+        form_ = std::make_unique<Form2>(&port_, &prompt_);
+        form_->show();
+        button("Command5")->click();
+        QVERIFY(port_.isOpen());
+        transactionWorks();
+        baselineKiB_ = residentKiB();
+    }
+
+    void floodWhileIdle()
+    {
+        const qint64 stall = flood(11520, seconds() * 1000);
+        QVERIFY(stall >= 0);
+        QVERIFY2(stall < 200, qPrintable(QString::number(stall)));
+        QVERIFY(prompt_.shown.size() == 1);          // stray text shows nothing
+        transactionWorks();
+        qInfo("idle flood: longest stall %lld ms", stall);
+    }
+
+    void floodWhileATransactionWaits()
+    {
+        sim_.faults().silent = true;
+        prompt_.shown.clear();
+        button("Command40")->click();                // a note first, then the send
+        QCOMPARE(prompt_.shown, QStringList{"Close Shift Detection"});
+        const qint64 stall = flood(11520, seconds() * 1000);
+        QVERIFY(stall >= 0 && stall < 200);
+        // The flood held the judgement back; once quiet, the reply is judged: not an acknowledgement.
+        QVERIFY(QTest::qWaitFor([this] { return idle(); }, 1000));
+        QCOMPARE(prompt_.shown, (QStringList{"Close Shift Detection", "Setting Error!"}));
+        sim_.faults().silent = false;
+        transactionWorks();
+        qInfo("flood while waiting: longest stall %lld ms", stall);
+    }
+
+    void fastFloodStaysBounded()
+    {
+        // Far above line rate, to pass the monitor's bound several times over.
+        const qint64 stall = flood(400000, 12000);
+        QVERIFY(stall >= 0);
+        QVERIFY2(stall < 200, qPrintable(QString::number(stall)));
+        QVERIFY(form_->engine().monitor().size() <= 2 * Engine::kMonitorKeep);
+        QVERIFY(form_->findChild<QPlainTextEdit*>("Text24")->document()->characterCount()
+                <= 2 * Engine::kMonitorKeep + 64 * 1024);
+        transactionWorks();
+        const qint64 growth = ceilingKiB_ - baselineKiB_;
+        qInfo("resident memory: %lld KiB before, ceiling %lld KiB (+%lld KiB), longest stall %lld ms",
+              baselineKiB_, ceilingKiB_, growth, stall);
+        QVERIFY2(growth < 96 * 1024, qPrintable(QString::number(growth)));
+    }
+};
+
+QTEST_MAIN(FloodTest)
+#include "tst_flood.moc"
