@@ -114,7 +114,9 @@ private slots:
         const qint64 growth = ceilingKiB_ - baselineKiB_;
         qInfo("resident memory: %lld KiB before, ceiling %lld KiB (+%lld KiB), longest stall %lld ms",
               baselineKiB_, ceilingKiB_, growth, stall);
+#ifndef KORVANE_SANITIZED   // the sanitizer's quarantine holds on to freed memory by design
         QVERIFY2(growth < 96 * 1024, qPrintable(QString::number(growth)));
+#endif
     }
 };
 
