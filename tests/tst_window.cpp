@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 
 class WindowTest : public QObject {
@@ -220,6 +221,20 @@ private slots:
         r.w<QRadioButton>("Option8")->click();   // "Fuel" checked, then Falcon: unchecked and greyed
         QVERIFY(!r.on("Check1"));
         QVERIFY(!r.w("Command38")->isEnabled());
+    }
+
+    void closingTheWindowEndsTheProgramWithoutAWord()
+    {
+        Rig r;
+        r.openPort();
+        r.click("Command27");                       // a transaction still waiting
+        QSignalSpy unloaded(&r.form, &Form2::unloaded);
+        r.form.show();
+        QVERIFY(r.form.close());
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(!r.port.isOpen());
+        QVERIFY(!r.form.engine().timer().isActive());
+        QVERIFY(r.prompt.shown.isEmpty());
     }
 
     void fenceCaptionsToggleWithTheirMarks()
