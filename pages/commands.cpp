@@ -228,16 +228,16 @@ Draft chainBattery(const QString& level)
     return Draft::send(QStringLiteral("SETN1,") + QString::number(v, 'g', 10));
 }
 
-Draft speed(const QString& speed)
+namespace {
+// The over-speed rules, shared by the row's button and the write chain; they differ only in the
+// wording above 250 and in the note for an empty box.
+Draft speedRule(const QString& speed, const QString& tooHigh)
 {
-    if (speed.isEmpty()) {
-        Draft d = Draft::send(QStringLiteral("SETJ0,000"));
-        d.notes << kCloseSpeeding;
-        return d;
-    }
+    if (speed.isEmpty())
+        return Draft::send(QStringLiteral("SETJ0,000"));
     const double v = roundHalfEven(leadingNumber(speed));
     if (v > 250)
-        return Draft::refusal(QStringLiteral("The Input Value Can't Be Greater Than 250"));
+        return Draft::refusal(tooHigh);
     if (v < 0)
         return Draft::refusal(kSpeedRange);
     if (v == 0)
@@ -246,21 +246,19 @@ Draft speed(const QString& speed)
         return Draft::refusal(kReinput);
     return Draft::send(QStringLiteral("SETJ1,") + speed);
 }
+}  // namespace
+
+Draft speed(const QString& speed)
+{
+    Draft d = speedRule(speed, QStringLiteral("The Input Value Can't Be Greater Than 250"));
+    if (speed.isEmpty())
+        d.notes << kCloseSpeeding;
+    return d;
+}
 
 Draft chainSpeed(const QString& speed)
 {
-    if (speed.isEmpty())
-        return Draft::send(QStringLiteral("SETJ0,000"));
-    const double v = roundHalfEven(leadingNumber(speed));
-    if (v > 250)
-        return Draft::refusal(QStringLiteral("Input Value Can't Be Greater Than 250"));
-    if (v < 0)
-        return Draft::refusal(kSpeedRange);
-    if (v == 0)
-        return Draft::send(QStringLiteral("SETJ0,000"));
-    if (speed.size() < 3)
-        return Draft::refusal(kReinput);
-    return Draft::send(QStringLiteral("SETJ1,") + speed);
+    return speedRule(speed, QStringLiteral("Input Value Can't Be Greater Than 250"));
 }
 
 Draft localTime(const QString& hours, const QString& minutes)

@@ -121,6 +121,16 @@ private:
 
     void enableRow(const char* const (&row)[3], bool on);
     void setFrame8Place();
+    struct PortCaptions {
+        const char* frame8;
+        const char* label24;
+        const char* frame9;
+        const char* option20;
+        const char* option19;
+        const char* option18;
+        const char* selected;
+    };
+    void layoutPortPage(const PortCaptions& captions);
     void setArmInputCaption(const char* condor, const char* falcon);
     void describePulse();
     QString armCommand() const;

@@ -36,19 +36,26 @@ void Form2::Option6_Click()
     enable("Command11", false);
 }
 
-void Form2::Option7_Click()
+// Condor and Falcon share the port-function page; they name its lines differently.
+void Form2::layoutPortPage(const PortCaptions& c)
 {
     select("Option14");
     setFrame8Place();
     enable("Frame5", true);
     visible("Frame5", true);
-    setCaption("Frame8", QStringLiteral("Port11 Input Level Select"));
-    setTxt("Label24", QStringLiteral("Port11-Level"));
-    setCaption("Frame9", QStringLiteral("Port8 Fun Select"));
-    setCaption("Option20", QStringLiteral("CALL  Fun: Call Out 4 TEL NO."));
-    setCaption("Option19", QStringLiteral("Input Fun: Hight Level"));
-    setCaption("Option18", QStringLiteral("Input Fun: Low Level"));
-    select("Option20");
+    setCaption("Frame8", QString::fromLatin1(c.frame8));
+    setTxt("Label24", QString::fromLatin1(c.label24));
+    setCaption("Frame9", QString::fromLatin1(c.frame9));
+    setCaption("Option20", QString::fromLatin1(c.option20));
+    setCaption("Option19", QString::fromLatin1(c.option19));
+    setCaption("Option18", QString::fromLatin1(c.option18));
+    select(QString::fromLatin1(c.selected));
+}
+
+void Form2::Option7_Click()
+{
+    layoutPortPage({"Port11 Input Level Select", "Port11-Level", "Port8 Fun Select", "CALL  Fun: Call Out 4 TEL NO.",
+                    "Input Fun: Hight Level", "Input Fun: Low Level", "Option20"});
     enableRow(kOdometerRow, false);
     enableRow(kFuelRow, false);
     enableRow(kShakeRow, false);
@@ -61,17 +68,8 @@ void Form2::Option7_Click()
 
 void Form2::Option8_Click()
 {
-    select("Option14");
-    setFrame8Place();
-    enable("Frame5", true);
-    visible("Frame5", true);
-    setCaption("Frame8", QStringLiteral("ARMIN Input Level Select"));
-    setTxt("Label24", QStringLiteral("ARMIN-Level"));
-    setCaption("Frame9", QStringLiteral("IN-OUT Fun Select"));
-    setCaption("Option20", QStringLiteral("Input  Fun: Hight Level"));
-    setCaption("Option19", QStringLiteral("Input  Fun: Low Level"));
-    setCaption("Option18", QStringLiteral("Output Fun: OC"));
-    select("Option19");
+    layoutPortPage({"ARMIN Input Level Select", "ARMIN-Level", "IN-OUT Fun Select", "Input  Fun: Hight Level",
+                    "Input  Fun: Low Level", "Output Fun: OC", "Option19"});
     enableRow(kOdometerRow, false);
     enableRow(kFuelRow, true);
     enableRow(kShakeRow, false);
