@@ -50,20 +50,34 @@ QFont fontFor(layout::Font f)
     return times(9);
 }
 
+// The monitor view breaks a line that runs on past this many characters: a tracker that streams
+// without line ends would otherwise make every append lay out one ever longer line.
+constexpr int kViewLine = 512;
+// Lines the view keeps: with kViewLine, about a megabyte of the newest text.
+constexpr int kViewLines = 2048;
+
 // The monitor shows what arrived; line ends become line breaks and other control bytes stay
-// visible as a replacement mark instead of disturbing the view.
-QString forView(const QString& text)
+// visible as a replacement mark instead of disturbing the view. `column` is the length of the
+// view's last line, kept across chunks.
+QString forView(const QString& text, int& column)
 {
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + text.size() / kViewLine + 1);
     for (QChar c : text) {
         const ushort u = c.unicode();
         if (u == '\r')
             continue;
-        if (u < 0x20 && u != '\n' && u != '\t')
-            out += QChar(0xFFFD);
-        else
+        if (u == '\n') {
             out += c;
+            column = 0;
+            continue;
+        }
+        if (column >= kViewLine) {
+            out += QLatin1Char('\n');
+            column = 0;
+        }
+        out += (u < 0x20 && u != '\t') ? QChar(0xFFFD) : c;
+        ++column;
     }
     return out;
 }
@@ -187,6 +201,7 @@ void Form2::build()
     monitorView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     monitorView_->setUndoRedoEnabled(false);
     monitorView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    monitorView_->setMaximumBlockCount(kViewLines);
 
     describeForAssistiveTools();
     setTabOrder();
@@ -385,17 +400,15 @@ void Form2::wireHandlers()
     connect(port_, &Port::notified, this, &Form2::MSComm1_OnComm);
     connect(port_, &Port::lost, this, &Form2::MSComm1_Lost);
     connect(engine_.get(), &Engine::monitorAppended, this, [this](const QString& chunk) {
-        if (monitorView_->document()->characterCount() > 2 * Engine::kMonitorKeep)
-            monitorView_->setPlainText(forView(engine_->monitor().right(Engine::kMonitorKeep)));
-        else {
-            QTextCursor end(monitorView_->document());
-            end.movePosition(QTextCursor::End);
-            end.insertText(forView(chunk));
-        }
+        // Appending costs in proportion to the chunk; the view drops its oldest lines itself.
+        QTextCursor end(monitorView_->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(forView(chunk, viewColumn_));
         Text24_Change();
     });
     connect(engine_.get(), &Engine::monitorReplaced, this, [this](const QString& text) {
-        monitorView_->setPlainText(forView(text));
+        viewColumn_ = 0;
+        monitorView_->setPlainText(forView(text, viewColumn_));
         Text24_Change();
     });
 

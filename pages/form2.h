@@ -170,5 +170,6 @@ private:
     std::unique_ptr<Engine> engine_;
     QHash<QString, QWidget*> controls_;
     QPlainTextEdit* monitorView_ = nullptr;
+    int viewColumn_ = 0;   // length of the monitor view's last line
     int comboJustChanged_ = -1;
 };

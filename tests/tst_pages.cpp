@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBlock>
 
 class PagesTest : public QObject {
     Q_OBJECT
@@ -396,6 +397,15 @@ private slots:
         QCOMPARE(r.form.engine().monitor(), QString("line one\r\ntwo") + QChar(0) + "end");
         QCOMPARE(r.text("Text24"), QString("line one\ntwo") + QChar(0xFFFD) + "end");
         QCOMPARE(r.w<QPlainTextEdit>("Text24")->textCursor().position(), r.text("Text24").size());
+        // A stream without line ends: the record stays exact, the view breaks its lines and keeps
+        // only the newest of them.
+        for (int i = 0; i < 3000; ++i)
+            r.port.deliver(QString(200, QChar('x')));
+        QCOMPARE(r.form.engine().monitor().count('x'), 600000 + 0);
+        auto* view = r.w<QPlainTextEdit>("Text24");
+        QVERIFY(view->document()->blockCount() <= 2048);
+        QVERIFY(view->document()->lastBlock().length() <= 513);
+        QVERIFY(view->document()->characterCount() <= 2048 * 513);
     }
 };
 
