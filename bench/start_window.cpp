@@ -1,0 +1,20 @@
+// korvane-bench-window: starts exactly as app/main.cpp does and reports when the window has been
+// shown and painted for the first time (see shown_probe.h). Run by korvane-bench, headless.
+#include "pages/form2.h"
+#include "shown_probe.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane V2.1"));
+    QApplication::setApplicationVersion(QStringLiteral("2.1"));
+    QApplication::setDesktopFileName(QStringLiteral("korvane"));
+
+    Form2 window;
+    QObject::connect(&window, &Form2::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+    ShownProbe probe(&window);
+    window.show();
+    return app.exec();
+}
