@@ -6,6 +6,7 @@ Engine::Engine(Port& port, Prompt& prompt, QObject* parent)
     : QObject(parent), port_(port), prompt_(prompt)
 {
     timer_.setObjectName(QStringLiteral("Timer1"));
+    timer_.setParent(this);   // found as the window's Timer1 among its children
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(50);
 }

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -68,6 +69,7 @@ private slots:
         QCOMPARE(r.w("Text33")->toolTip(), QString("000---250"));
         QVERIFY(r.text("Text24").isEmpty());
         QCOMPARE(r.form.engine().timer().interval(), 100);
+        QCOMPARE(r.form.findChild<QTimer*>("Timer1"), &r.form.engine().timer());
         QVERIFY(!r.form.engine().timer().isActive());
         QCOMPARE(r.form.engine().code(), Code::Idle);
     }
