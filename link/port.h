@@ -4,7 +4,7 @@
 
 // The operations the window needs from its serial port, and nothing more. Failure numbers of
 // open() and close():
-//   8002  no such device, or not a serial device (the number names no usable port)
+//   8002  no such device, not a serial device, or no hardware behind it (no usable port)
 //   8005  the device is already open, or locked by another program
 //   8010  permission denied (on Linux: the user is not in the dialout group)
 //   8020  any other failure

@@ -60,6 +60,7 @@ int SerialPort::open()
         case QSerialPort::PermissionError:   // busy (TIOCEXCL) or locked by another program
             return AlreadyOpen;
         case QSerialPort::UnsupportedOperationError:   // not a terminal at all
+        case QSerialPort::ResourceError:               // a port node with no hardware behind it (EIO)
             return NoSuchPort;
         default:
             return OtherFailure;
