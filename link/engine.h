@@ -28,7 +28,6 @@ public:
     bool replied() const { return replied_; }
     const QString& monitor() const { return monitor_; }
     QTimer& timer() { return timer_; }
-    Port& port() { return port_; }
 
     void setRule(Code code, Rule rule);
 
@@ -52,7 +51,6 @@ public:
 
     void inform(const QString& text);
     bool ask(const QString& text);
-    bool showingMessage() const { return modal_ > 0; }
 
     void replaceMonitor(const QString& text); // e.g. a failure number after a failed open
     void clearMonitor();
