@@ -3,11 +3,7 @@
 // silence, floods, the device hanging up mid-chain and coming back, buttons pressed while a chain
 // runs. In every scenario: each outcome reported at most once, the engine back to idle, only
 // whole command lines the window builds on the wire, no stall of the event loop.
-#include "link/serial_port.h"
-#include "pages/form2.h"
-#include "sim/pty_tracker.h"
-#include "support/fakes.h"
-#include "support/pty.h"
+#include "support/live.h"
 #include "support/watchdog.h"
 
 #include <QAbstractButton>
@@ -44,15 +40,15 @@ const char* const kModels[] = {"Option6", "Option7", "Option8", "Option9"};
 class FaultTest : public QObject {
     Q_OBJECT
 
-    PortsFolder folder_;
-    sim::PtyTracker sim_;
-    SerialPort port_;
-    ScriptedPrompt prompt_;
-    std::unique_ptr<Form2> form_;
+    LiveWindow live_;
+    sim::PtyTracker& sim_ = live_.sim;
+    SerialPort& port_ = live_.port;
+    ScriptedPrompt& prompt_ = live_.prompt;
+    std::unique_ptr<Form2>& form_ = live_.form;
     QSet<QString> buildable_;       // every line the window sent to a well-behaved tracker
 
-    template <class T = QWidget> T* w(const char* name) { return form_->findChild<T*>(name); }
-    bool idle() { return form_->engine().code() == Code::Idle && !form_->engine().timer().isActive(); }
+    template <class T = QWidget> T* w(const char* name) { return live_.w<T>(name); }
+    bool idle() { return live_.idle(); }
     bool settle(int maxMs)
     {
         // Idle, and still idle after the quiet time of a reply.
@@ -105,13 +101,8 @@ class FaultTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(sim_.start());
-        QVERIFY(sim_.linkAs(4));
-        port_.setNumber(4);
-        form_ = std::make_unique<Form2>(&port_, &prompt_);
+        QVERIFY(live_.open());
         fillFields();
-        w<QAbstractButton>("Command5")->click();
-        QVERIFY(port_.isOpen());
         // Calibration: every button and chain answered well, under every model.
         for (const char* model : kModels) {
             w<QRadioButton>(model)->click();

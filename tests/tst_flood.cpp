@@ -1,11 +1,7 @@
 // A tracker that never stops sending: at line rate for a minute while the window is idle and while
 // a transaction waits, then much faster. Memory stays bounded, the window keeps answering, and the
 // next transaction after the flood works.
-#include "link/serial_port.h"
-#include "pages/form2.h"
-#include "sim/pty_tracker.h"
-#include "support/fakes.h"
-#include "support/pty.h"
+#include "support/live.h"
 #include "support/watchdog.h"
 
 #include <QAbstractButton>
@@ -15,11 +11,11 @@
 class FloodTest : public QObject {
     Q_OBJECT
 
-    PortsFolder folder_;
-    sim::PtyTracker sim_;
-    SerialPort port_;
-    ScriptedPrompt prompt_;
-    std::unique_ptr<Form2> form_;
+    LiveWindow live_;
+    sim::PtyTracker& sim_ = live_.sim;
+    SerialPort& port_ = live_.port;
+    ScriptedPrompt& prompt_ = live_.prompt;
+    std::unique_ptr<Form2>& form_ = live_.form;
     qint64 baselineKiB_ = 0;
     qint64 ceilingKiB_ = 0;
 
@@ -28,7 +24,7 @@ class FloodTest : public QObject {
         const int s = qEnvironmentVariableIntValue("KORVANE_FLOOD_SECONDS");
         return s > 0 ? s : 60;
     }
-    bool idle() { return form_->engine().code() == Code::Idle && !form_->engine().timer().isActive(); }
+    bool idle() { return live_.idle(); }
     QAbstractButton* button(const char* name) { return form_->findChild<QAbstractButton*>(name); }
 
     // Runs the flood for `ms`, clicking a fence box every second: each click must take effect at
@@ -64,13 +60,8 @@ class FloodTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(sim_.start());
-        QVERIFY(sim_.linkAs(4));
-        port_.setNumber(4);
-        form_ = std::make_unique<Form2>(&port_, &prompt_);
+        QVERIFY(live_.open());
         form_->show();
-        button("Command5")->click();
-        QVERIFY(port_.isOpen());
         transactionWorks();
         baselineKiB_ = residentKiB();
     }

@@ -1,0 +1,11 @@
+#include "support/live.h"
+
+bool LiveWindow::open()
+{
+    if (!sim.start() || !sim.linkAs(4))
+        return false;
+    port.setNumber(4);
+    form = std::make_unique<Form2>(&port, &prompt);
+    form->Command5_Click();
+    return port.isOpen();
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include "link/serial_port.h"
+#include "pages/form2.h"
+#include "sim/pty_tracker.h"
+#include "support/fakes.h"
+#include "support/pty.h"
+
+#include <memory>
+
+// The window on the real serial port against the simulated tracker, linked as COM4 in a private
+// ports folder; message boxes are scripted so that long runs need no one to answer them.
+struct LiveWindow {
+    PortsFolder folder;
+    sim::PtyTracker sim;
+    SerialPort port;
+    ScriptedPrompt prompt;
+    std::unique_ptr<Form2> form;
+
+    bool open();   // tracker up, window built, "OPEN" pressed: true when the port is open
+    bool idle() const { return form->engine().code() == Code::Idle && !form->engine().timer().isActive(); }
+    template <class T = QWidget> T* w(const char* name) const { return form->findChild<T*>(name); }
+};
