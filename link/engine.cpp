@@ -151,8 +151,9 @@ void Engine::replaceMonitor(const QString& text)
 
 void Engine::clearMonitor()
 {
-    if (monitor_.isEmpty())
-        return;
+    // Also when the record is empty: the view may hold text the record does not (a failure number
+    // shown by a view of its own, text put there by another program), and after a send both must
+    // say the same.
     monitor_.clear();
     emit monitorReplaced(monitor_);
 }

@@ -2,9 +2,13 @@
 #include "link/port.h"
 #include "link/prompt.h"
 #include "link/serial_port.h"
+#include "pages/accessible.h"
 #include "pages/layout.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCompleter>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,6 +19,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+
+#include <string_view>
 
 namespace {
 
@@ -82,6 +88,56 @@ QString forView(const QString& text, int& column)
     return out;
 }
 
+// The port box. Leaving it, or pressing Enter in it, lets QComboBox complete the typed text to a
+// matching entry and report that as an activation; only a pick from the list (the drop-down, or
+// the arrow keys on the closed box) is a choice of port, so typing is told apart here.
+class PortCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    bool finishingTyping() const { return finishing_ > 0; }
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override
+    {
+        ++finishing_;
+        QComboBox::focusOutEvent(e);
+        --finishing_;
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        finishing_ += enter;
+        QComboBox::keyPressEvent(e);
+        finishing_ -= enter;
+    }
+
+private:
+    int finishing_ = 0;
+};
+
+// Enter (Return or the keypad's) on a focused push button presses it, as Space does. Held down, it
+// presses once: a repeated key would send the same command again and again.
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            return false;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (!button || !button->isEnabled())
+            return false;
+        if (!key->isAutoRepeat())
+            button->click();
+        return true;
+    }
+};
+
 }  // namespace
 
 Form2::Form2()
@@ -113,7 +169,9 @@ void Form2::build()
     setFont(fontFor(layout::Font::Base));
     setFixedSize(layout::px(layout::kClientWidth), layout::px(layout::kClientHeight));
 
+    installNamedComboBoxes();
     engine_ = std::make_unique<Engine>(*port_, *prompt_, this);
+    auto* enterPresses = new EnterPresses(this);
 
     for (int i = 0; i < layout::kControlCount; ++i) {
         const layout::Control& c = layout::kControls[i];
@@ -122,7 +180,10 @@ void Form2::build()
         const QString caption = QString::fromUtf8(c.caption);
         QWidget* w = nullptr;
         switch (c.kind) {
-        case layout::Kind::Frame: w = new QGroupBox(caption, parent); break;
+        case layout::Kind::Frame:
+            w = new QGroupBox(caption, parent);
+            w->setAccessibleName(shownCaption(caption));
+            break;
         case layout::Kind::Label: w = new QLabel(caption, parent); break;
         case layout::Kind::Text: w = new QLineEdit(parent); break;
         case layout::Kind::Memo: {
@@ -134,9 +195,11 @@ void Form2::build()
             break;
         }
         case layout::Kind::Combo: {
-            auto* combo = new QComboBox(parent);
+            auto* combo = std::string_view(c.name) == "Combo2" ? new PortCombo(parent) : new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            // What is typed stays as typed: "com6" is not silently made "COM6".
+            combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
             w = combo;
             break;
         }
@@ -147,8 +210,10 @@ void Form2::build()
         w->setObjectName(QString::fromLatin1(c.name));
         w->setFont(fontFor(c.font));
         w->setGeometry(layout::px(c.left), layout::px(c.top), layout::px(c.width), layout::px(c.height));
-        if (auto* button = qobject_cast<QPushButton*>(w))
+        if (auto* button = qobject_cast<QPushButton*>(w)) {
             button->setAutoDefault(false);
+            button->installEventFilter(enterPresses);
+        }
         controls_.insert(w->objectName(), w);
     }
 
@@ -193,6 +258,7 @@ void Form2::build()
         enable(QLatin1String(name), false);
     for (const char* name : {"Command37", "Label30", "Text30", "Label31", "Text23", "Frame10"})
         visible(QLatin1String(name), false);
+    groupOptions();
     for (const char* name : {"Option5", "Option14", "Option17", "Option19"})
         static_cast<QRadioButton*>(ctl(QLatin1String(name)))->setChecked(true);
 
@@ -207,6 +273,26 @@ void Form2::build()
     setTabOrder();
     wireHandlers();
     Form_Load();
+}
+
+void Form2::groupOptions()
+{
+    // One exclusive group per direct container. Left to themselves, Qt's option buttons count every
+    // option below their parent as a group mate, so the selected options of a nested frame would let
+    // a click unselect the selected option of the frame around it.
+    QHash<QWidget*, QButtonGroup*> groups;
+    for (int i = 0; i < layout::kControlCount; ++i) {
+        const layout::Control& c = layout::kControls[i];
+        if (c.kind != layout::Kind::Option)
+            continue;
+        auto* option = static_cast<QRadioButton*>(ctl(QLatin1String(c.name)));
+        QButtonGroup*& group = groups[option->parentWidget()];
+        if (!group) {
+            group = new QButtonGroup(option->parentWidget());
+            group->setObjectName(option->parentWidget()->objectName() + QStringLiteral("Options"));
+        }
+        group->addButton(option);
+    }
 }
 
 void Form2::describeForAssistiveTools()
@@ -224,8 +310,13 @@ void Form2::describeForAssistiveTools()
         {"Text10", "Cod 1"}, {"Text11", "Cod 2"}, {"Text12", "Cod 3"}, {"Text13", "Cod 4"}, {"Text14", "Cod 5"},
         {"Combo2", "COM port"}, {"Text24", "Receive monitor"}, {"Text30", "HW-Ver:"}, {"Text23", "SW-Ver:"},
     };
-    for (const auto& n : names)
-        ctl(QLatin1String(n.box))->setAccessibleName(QString::fromLatin1(n.name));
+    for (const auto& n : names) {
+        QWidget* box = ctl(QLatin1String(n.box));
+        box->setAccessibleName(QString::fromLatin1(n.name));
+        // The line edit of an editable combo box is what takes the typing: it carries the name too.
+        if (auto* combo = qobject_cast<QComboBox*>(box))
+            combo->lineEdit()->setAccessibleName(box->accessibleName());
+    }
 }
 
 void Form2::setTabOrder()
@@ -299,8 +390,12 @@ void Form2::setCaption(const QString& name, const QString& text)
 {
     QWidget* w = ctl(name);
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
-    else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
-    else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+        g->setTitle(text);
+        // Without a name of its own a frame inside a frame is read by the outer frame's caption,
+        // and so are the options it holds.
+        g->setAccessibleName(shownCaption(text));
+    } else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
 }
 
 bool Form2::selected(const QString& name) const
@@ -320,9 +415,10 @@ void Form2::deselect(const QString& name)
     auto* option = static_cast<QAbstractButton*>(ctl(name));
     if (!option->isChecked())
         return;
-    option->setAutoExclusive(false);
+    QButtonGroup* group = option->group();
+    group->setExclusive(false);
     option->setChecked(false);
-    option->setAutoExclusive(true);
+    group->setExclusive(true);
 }
 
 bool Form2::checked(const QString& name) const
@@ -413,23 +509,12 @@ void Form2::wireHandlers()
     });
 
     onClick(QStringLiteral("Command5"), [this] { Command5_Click(); });
-    auto* combo2 = static_cast<QComboBox*>(ctl(QStringLiteral("Combo2")));
-    // Picking a different entry changes the index (also when code sets it); picking the same
-    // entry again only activates it. Either is one Combo2_Click.
-    connect(combo2, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index < 0)
-            return;
-        comboJustChanged_ = index;
-        Combo2_Click();
-        // A change made by code is not followed by activated(); forget it on the next turn.
-        QTimer::singleShot(0, this, [this] { comboJustChanged_ = -1; });
-    });
-    connect(combo2, &QComboBox::activated, this, [this](int index) {
-        if (comboJustChanged_ == index) {
-            comboJustChanged_ = -1;
-            return;
-        }
-        Combo2_Click();
+    auto* combo2 = static_cast<PortCombo*>(ctl(QStringLiteral("Combo2")));
+    // A pick from the list, also of the entry already shown, is one Combo2_Click; completing typed
+    // text is not a pick.
+    connect(combo2, &QComboBox::activated, this, [this, combo2] {
+        if (!combo2->finishingTyping())
+            Combo2_Click();
     });
 
     wireModel();
@@ -474,15 +559,20 @@ void Form2::Form_Unload()
 void Form2::openPort(bool fromList)
 {
     const QString choice = txt(QStringLiteral("Combo2"));
-    for (int n = 1; n <= 9; ++n)
-        if (choice == QStringLiteral("COM%1").arg(n))
-            port_->setNumber(n);
     if (choice.isEmpty()) {
         engine_->inform(fromList ? QStringLiteral("PLS Select CommPort")
                                  : QStringLiteral("请选择CommPort"));
         return;
     }
-    if (const int failure = port_->open()) {
+    // Only the nine names open a port: any other text would open the port chosen before while the
+    // box names another, and a technician with two trackers attached would configure the wrong one.
+    int number = 0;
+    for (int n = 1; n <= 9; ++n)
+        if (choice == QStringLiteral("COM%1").arg(n))
+            number = n;
+    if (number)
+        port_->setNumber(number);
+    if (const int failure = number ? port_->open() : int(Port::NoSuchPort)) {
         engine_->replaceMonitor(QString::number(failure));
         if (failure == Port::NoSuchPort)
             engine_->inform(fromList ? QStringLiteral("Invalid Port") : QStringLiteral("Invalid PORT"));

@@ -106,6 +106,7 @@ protected:
 
 private:
     void build();
+    void groupOptions();
     void describeForAssistiveTools();
     void setTabOrder();
     void wireHandlers();
@@ -171,5 +172,4 @@ private:
     QHash<QString, QWidget*> controls_;
     QPlainTextEdit* monitorView_ = nullptr;
     int viewColumn_ = 0;   // length of the monitor view's last line
-    int comboJustChanged_ = -1;
 };

@@ -1,8 +1,10 @@
 // End to end: the real window, the real serial port path and real message boxes against the
-// simulated tracker on a pseudo-terminal, in real time.
+// simulated tracker on a pseudo-terminal, in real time, operated by mouse and keys; the boxes are
+// answered by key.
 #include "pages/form2.h"
 #include "sim/pty_tracker.h"
 #include "support/dialogs.h"
+#include "support/hands.h"
 #include "support/pty.h"
 
 #include <QAbstractButton>
@@ -21,16 +23,11 @@ class EndToEndTest : public QObject {
     std::unique_ptr<sim::PtyTracker> sim_;
     std::unique_ptr<Form2> form_;
     std::unique_ptr<DialogAnswerer> boxes_;
+    std::unique_ptr<Hands> hands_;
 
     template <class T = QWidget> T* w(const char* name) { return form_->findChild<T*>(name); }
-    void click(const char* name) { w<QAbstractButton>(name)->click(); }
-    void type(const char* name, const QString& text)
-    {
-        QWidget* x = w(name);
-        if (auto* e = qobject_cast<QLineEdit*>(x)) e->setText(text);
-        else if (auto* m = qobject_cast<QPlainTextEdit*>(x)) m->setPlainText(text);
-        else if (auto* c = qobject_cast<QComboBox*>(x)) c->setEditText(text);
-    }
+    void click(const char* name) { hands_->click(name); }
+    void type(const char* name, const QString& text) { hands_->type(name, text); }
     QString text(const char* name)
     {
         QWidget* x = w(name);
@@ -57,7 +54,8 @@ private slots:
         QVERIFY(sim_->start());
         QVERIFY(sim_->linkAs(4));
         form_ = std::make_unique<Form2>();
-        form_->show();
+        hands_ = std::make_unique<Hands>(form_.get());
+        QVERIFY(hands_->show());
         boxes_ = std::make_unique<DialogAnswerer>();
         click("Command5");
         QCOMPARE(text("Command5"), QString("CLOSE"));
@@ -65,6 +63,7 @@ private slots:
     void cleanup()
     {
         boxes_.reset();
+        hands_.reset();
         form_.reset();
         sim_.reset();
         folder_.reset();
@@ -133,11 +132,47 @@ private slots:
         type("Text4", "http://track.example/api");
         type("Text31", "8080");
         type("Text21", "060");
-        w<QRadioButton>("Option1")->click();
+        click("Option1");
         click("Command2");
         QCOMPARE(outcome(), QStringList{"Setting OK!"});
         QCOMPARE(sim_->received(), (QStringList{"SETCapn.one,203.0.113.9:7700", "SETOuser,secret",
                                                 "SETRhttp://track.example/api;8080", "SETM1,060S"}));
+    }
+
+    // The whole GPRS frame as a technician does it: every box typed, every "Apply" pressed (the
+    // last by Enter), then "WRITE"; each box answered by key.
+    void gprsFrameRowByRowThenWrite()
+    {
+        const struct { std::initializer_list<std::pair<const char*, const char*>> boxes; const char* apply; } rows[] = {
+            {{{"Text1", "apn.three"}}, "Command10"},
+            {{{"Text19", "fleet"}, {"Text20", "pa55"}}, "Command12"},
+            {{{"Text3", "192.0.2.44"}, {"Text5", "6001"}}, "Command21"},
+            {{{"Text4", "http://fleet.example/in"}, {"Text31", "8443"}}, "Command22"},
+        };
+        int answered = 0;
+        for (const auto& row : rows) {
+            for (const auto& [box, value] : row.boxes)
+                type(box, value);
+            click(row.apply);
+            QCOMPARE(outcome(++answered).value(answered - 1), QString("Setting OK!"));
+        }
+        type("Text21", "120");
+        click("Option3");
+        hands_->tab();
+        QCOMPARE(hands_->focus()->objectName(), QString("Command23"));
+        hands_->key(Qt::Key_Return);
+        QCOMPARE(outcome(++answered).value(answered - 1), QString("Setting OK!"));
+        click("Command2");
+        QCOMPARE(outcome(++answered).value(answered - 1), QString("Setting OK!"));
+        const QStringList oneByOne = {"SETCapn.three", "SETOfleet,pa55", "SETCapn.three,192.0.2.44:6001",
+                                  "SETRhttp://fleet.example/in;8443", "SETM1,120H"};
+        const QStringList chain = {"SETCapn.three,192.0.2.44:6001", "SETOfleet,pa55",
+                                   "SETRhttp://fleet.example/in;8443", "SETM1,120H"};
+        QCOMPARE(sim_->received(), oneByOne + chain);
+        const auto& p = sim_->tracker().params();
+        QCOMPARE(p.apn + "|" + p.apnUser + "|" + p.apnPassword + "|" + p.serverIp + "|" + p.serverPort,
+                 QString("apn.three|fleet|pa55|192.0.2.44|6001"));
+        QCOMPARE(p.httpAddress + ";" + p.httpPort + ";" + p.interval, QString("http://fleet.example/in;8443;120"));
     }
 
     void gprsChainBrokenAtTheUserStep()
@@ -169,7 +204,7 @@ private slots:
 
     void condorLineFunctionChain()
     {
-        w<QRadioButton>("Option7")->click();
+        click("Option7");
         click("Command36");
         QCOMPARE(outcome(), QStringList{"Setting OK!"});
         QCOMPARE(sim_->received(), (QStringList{"SETS0,2,0", "SETXD2B0F1"}));
@@ -177,7 +212,7 @@ private slots:
 
     void harrierCutOff()
     {
-        w<QRadioButton>("Option9")->click();
+        click("Option9");
         click("Command41");
         QCOMPARE(outcome(), QStringList{"Setting OK!"});
         QCOMPARE(sim_->received(), QStringList{"SETT1"});
@@ -185,7 +220,7 @@ private slots:
 
     void writeEverythingThenReadItBack()
     {
-        w<QRadioButton>("Option9")->click();
+        click("Option9");
         type("Text1", "apn.two");
         type("Text3", "198.51.100.4");
         type("Text5", "5055");
@@ -194,7 +229,7 @@ private slots:
         type("Text4", "srv.example");
         type("Text31", "81");
         type("Text21", "045");
-        w<QRadioButton>("Option2")->click();
+        click("Option2");
         click("Command2");
         QCOMPARE(outcome(), QStringList{"Setting OK!"});
         const char* tels[] = {"Text6", "Text7", "Text8", "Text25", "Text26"};
@@ -209,12 +244,12 @@ private slots:
         type("Text32", "3");
         type("Text33", "020");
         type("Text18", "004321");
-        w<QCheckBox>("Check2")->click();
+        click("Check2");
         type("Text17", "246810");
         click("Command1");
         QCOMPARE(outcome(3), (QStringList{"Setting OK!", "Setting OK!", "Setting OK!"}));
         type("Text10", "22.5,114.0,300");
-        w<QCheckBox>("Check_d1_on")->click();
+        click("Check_d1_on");
         click("Command29");
         QCOMPARE(outcome(4).size(), 4);
 
@@ -226,7 +261,7 @@ private slots:
             written[b] = text(qPrintable(b));
         for (const QString& b : boxes)
             type(qPrintable(b), "");
-        w<QCheckBox>("Check_d1_on")->click();
+        click("Check_d1_on");
         click("Command8");
         QCOMPARE(outcome(4).size(), 4);              // a read shows no message
         for (const QString& b : boxes)

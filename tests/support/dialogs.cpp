@@ -1,6 +1,5 @@
 #include "support/dialogs.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -27,11 +26,11 @@ void DialogAnswerer::poll()
     }
     if (clock.elapsed() - seenAt_ < pressDelayMs)
         return;
-    QAbstractButton* press = box->button(QMessageBox::Ok);
-    if (box->button(QMessageBox::Cancel) && !answers.isEmpty() && !answers.takeFirst())
-        press = box->button(QMessageBox::Cancel);
+    // Answered by key, as a technician does: Enter for OK, Escape for Cancel.
+    const bool cancel = box->button(QMessageBox::Cancel) && !answers.isEmpty() && !answers.takeFirst();
     current_ = nullptr;
-    press->click();
+    QWidget* keys = box->focusWidget() ? box->focusWidget() : box;
+    QTest::keyClick(keys, cancel ? Qt::Key_Escape : Qt::Key_Return);
 }
 
 bool DialogAnswerer::waitFor(int count, int timeoutMs)

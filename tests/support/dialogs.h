@@ -6,7 +6,7 @@
 #include <QTimer>
 
 // Answers the real modal message boxes of the window as a technician would: records each box's
-// text and title, and presses OK, or Cancel when the next scripted answer says so.
+// text and title, and presses Enter (OK), or Escape (Cancel) when the next scripted answer says so.
 class DialogAnswerer : public QObject {
     Q_OBJECT
 public:

@@ -7,6 +7,7 @@ int FakePort::open()
     if (const int failure = openFailures.value(number_))
         return failure;
     open_ = true;
+    opened << number_;
     return 0;
 }
 

@@ -11,6 +11,7 @@ class FakePort : public Port {
     Q_OBJECT
 public:
     QStringList written;                 // every write, "\r\n" included
+    QList<int> opened;                   // the COM number of every successful open, in order
     QHash<int, int> openFailures;        // COM number -> failure number of open()
     int closeFailure = 0;
     int discards = 0;

@@ -1,0 +1,144 @@
+#include "support/hands.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+
+namespace {
+
+// Where a person aims: the box of an option or check box (a click beside its caption misses it),
+// the middle of anything else.
+QPoint aimAt(QWidget* w)
+{
+    QStyle::SubElement element = QStyle::SE_CustomBase;
+    if (qobject_cast<QRadioButton*>(w))
+        element = QStyle::SE_RadioButtonIndicator;
+    else if (qobject_cast<QCheckBox*>(w))
+        element = QStyle::SE_CheckBoxIndicator;
+    if (element == QStyle::SE_CustomBase)
+        return w->rect().center();
+    QStyleOptionButton option;
+    option.initFrom(w);
+    return w->style()->subElementRect(element, &option, w).center();
+}
+
+}  // namespace
+
+bool Hands::show()
+{
+    window_->show();
+    window_->activateWindow();
+    return QTest::qWaitForWindowActive(window_);
+}
+
+QWidget* Hands::at(const QString& name) const
+{
+    QWidget* w = window_->findChild<QWidget*>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+void Hands::click(const QString& name)
+{
+    click(at(name));
+}
+
+// While a message box is open nothing else of the program takes a click or a key.
+static void mustReach(QWidget* w)
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != w->window())
+        qFatal("%s cannot be reached: a message box is open", qPrintable(w->objectName()));
+}
+
+void Hands::click(QWidget* w)
+{
+    mustReach(w);
+    // A click on a window that is not active (a message box just closed) makes it active first.
+    if (!w->window()->isActiveWindow()) {
+        w->window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(w->window()))
+            qFatal("the window of %s does not become active", qPrintable(w->objectName()));
+    }
+    const QPoint local = aimAt(w);
+    // The click goes to what is drawn at that point: a hidden or covered control is not reached.
+    QWidget* top = w->window();
+    QWidget* hit = top->childAt(w->mapTo(top, local));
+    if (!w->isVisible() || !(hit == w || w->isAncestorOf(hit)))
+        qFatal("%s cannot be clicked: %s is there", qPrintable(w->objectName()),
+               hit ? qPrintable(hit->objectName()) : "nothing");
+    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(w, local));
+}
+
+void Hands::type(const QString& name, const QString& text)
+{
+    click(name);
+    key(Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        key(Qt::Key_Delete);
+    else
+        keys(text);
+}
+
+void Hands::keys(const QString& text)
+{
+    mustReach(focus());
+    QTest::keyClicks(focus(), text);
+}
+
+void Hands::key(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    mustReach(focus());
+    QTest::keyClick(focus(), key, modifiers);
+}
+
+void Hands::tab(int times)
+{
+    for (int i = 0; i < times; ++i)
+        key(Qt::Key_Tab);
+}
+
+void Hands::pick(const QString& comboName, const QString& entry)
+{
+    auto* combo = qobject_cast<QComboBox*>(at(comboName));
+    // The arrow sits at the right end of the box.
+    const QPoint arrow(combo->width() - 6, combo->height() / 2);
+    QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier, arrow);
+    QAbstractItemView* list = combo->view();
+    if (!QTest::qWaitFor([list] { return list->isVisible(); }, 2000))
+        qFatal("the list of %s did not open", qPrintable(comboName));
+    // A list ignores a release that comes sooner than a double click after it opened; a person
+    // takes that long to find the entry anyway.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    const int row = combo->findText(entry, Qt::MatchExactly);
+    if (row < 0)
+        qFatal("%s has no entry %s", qPrintable(comboName), qPrintable(entry));
+    const QRect item = list->visualRect(combo->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+    if (!QTest::qWaitFor([list] { return !list->isVisible(); }, 2000))
+        qFatal("the list of %s stayed open", qPrintable(comboName));
+}
+
+QWidget* Hands::focus() const
+{
+    // An open list takes the keys while it is shown.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup->focusWidget() ? popup->focusWidget() : popup;
+    // After a message box closes, the window gets its focus back a moment later.
+    if (!QApplication::focusWidget()) {
+        if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 1000)) {
+            window_->activateWindow();
+            (void)QTest::qWaitForWindowActive(window_);
+        }
+    }
+    QWidget* f = QApplication::focusWidget();
+    if (!f)
+        qFatal("nothing has the keyboard focus");
+    return f;
+}

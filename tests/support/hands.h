@@ -1,0 +1,29 @@
+#pragma once
+#include <QString>
+#include <Qt>
+
+class QWidget;
+
+// Operates a shown window only as a technician can: a mouse click where the control is drawn (it
+// must be visible, on top and enabled there, or the click lands elsewhere as it would for a
+// person), keys into whatever holds the focus, focus moved by clicks and Tab.
+class Hands {
+public:
+    explicit Hands(QWidget* window) : window_(window) {}
+
+    bool show();                                   // shows the window and waits until it is active
+    QWidget* at(const QString& name) const;        // the window's control of that design name
+
+    void click(const QString& name);               // the left button on the control
+    void click(QWidget* widget);
+    void type(const QString& name, const QString& text);   // click into a box, replace its text
+    void keys(const QString& text);                // into the focused widget
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void tab(int times = 1);
+    // The port box's list: opened with the mouse on its arrow, the entry clicked.
+    void pick(const QString& comboName, const QString& entry);
+    QWidget* focus() const;
+
+private:
+    QWidget* window_;
+};
