@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QCompleter>
 #include <QKeyEvent>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -198,8 +197,9 @@ void Form2::build()
             auto* combo = std::string_view(c.name) == "Combo2" ? new PortCombo(parent) : new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
-            // What is typed stays as typed: "com6" is not silently made "COM6".
-            combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
+            // What is typed stays as typed. Qt's completer would fill in the rest of a matching entry
+            // ("1" becomes "10%", a minute "4" becomes "45") and make "com6" "COM6".
+            combo->setCompleter(nullptr);
             w = combo;
             break;
         }
@@ -297,18 +297,23 @@ void Form2::groupOptions()
 
 void Form2::describeForAssistiveTools()
 {
-    // Screen readers and UI test tools find each box by the label of its row.
-    const struct { const char* box; const char* name; } names[] = {
-        {"Text2", "IMEI"}, {"Text22", "ID"}, {"Text1", "APN"}, {"Text19", "Name"}, {"Text20", "PSW"},
-        {"Text3", "IP"}, {"Text5", "IP PORT"}, {"Text4", "HTTP"}, {"Text31", "HTTP PORT"},
-        {"Text21", "Interval"}, {"Combo1", "Connection type"},
-        {"Text6", "ONE TEL"}, {"Text7", "TWO TEL"}, {"Text8", "THREE TEL"}, {"Text25", "FOUR TEL"},
-        {"Text26", "FIV TEL"}, {"Text27", "SIX TEL"}, {"Text28", "Seven TEL"}, {"Text29", "Eight TEL"},
-        {"Combo3", "LOW BAT"}, {"Text9", "Over Speed(Km/h)"}, {"Text15", "Local T hours"},
-        {"Combo4", "Local T minutes"}, {"Text16", "Fuel"}, {"Text32", "Shake Step"},
-        {"Text18", "Hodometer(Km)"}, {"Text33", "Displacement(10m)"}, {"Text17", "Password"},
-        {"Text10", "Cod 1"}, {"Text11", "Cod 2"}, {"Text12", "Cod 3"}, {"Text13", "Cod 4"}, {"Text14", "Cod 5"},
-        {"Combo2", "COM port"}, {"Text24", "Receive monitor"}, {"Text30", "HW-Ver:"}, {"Text23", "SW-Ver:"},
+    // Screen readers and UI test tools find each box by the label of its row, and are told which
+    // label that is (a box with no label of its own has none).
+    const struct { const char* box; const char* name; const char* label; } names[] = {
+        {"Text2", "IMEI", "Label2"}, {"Text22", "ID", "Label26"}, {"Text1", "APN", "Label1"},
+        {"Text19", "Name", "Label27"}, {"Text20", "PSW", "Label28"}, {"Text3", "IP", "Label3"},
+        {"Text5", "IP PORT", "Label5"}, {"Text4", "HTTP", "Label4"}, {"Text31", "HTTP PORT", "Label32"},
+        {"Text21", "Interval", "Label29"}, {"Combo1", "Connection type", nullptr},
+        {"Text6", "ONE TEL", "Label6"}, {"Text7", "TWO TEL", "Label7"}, {"Text8", "THREE TEL", "Label8"},
+        {"Text25", "FOUR TEL", "Label21"}, {"Text26", "FIV TEL", "Label37"}, {"Text27", "SIX TEL", "Label38"},
+        {"Text28", "Seven TEL", "Label39"}, {"Text29", "Eight TEL", "Label40"},
+        {"Combo3", "LOW BAT", "Label9"}, {"Text9", "Over Speed(Km/h)", "Label10"},
+        {"Text15", "Local T hours", "Label12"}, {"Combo4", "Local T minutes", nullptr},
+        {"Text16", "Fuel", "Label19"}, {"Text32", "Shake Step", "Label33"}, {"Text18", "Hodometer(Km)", "Label22"},
+        {"Text33", "Displacement(10m)", "Label34"}, {"Text17", "Password", "Label20"},
+        {"Text10", "Cod 1", "Label14"}, {"Text11", "Cod 2", "Label15"}, {"Text12", "Cod 3", "Label16"},
+        {"Text13", "Cod 4", "Label17"}, {"Text14", "Cod 5", "Label18"}, {"Combo2", "COM port", nullptr},
+        {"Text24", "Receive monitor", nullptr}, {"Text30", "HW-Ver:", "Label30"}, {"Text23", "SW-Ver:", "Label31"},
     };
     for (const auto& n : names) {
         QWidget* box = ctl(QLatin1String(n.box));
@@ -316,6 +321,8 @@ void Form2::describeForAssistiveTools()
         // The line edit of an editable combo box is what takes the typing: it carries the name too.
         if (auto* combo = qobject_cast<QComboBox*>(box))
             combo->lineEdit()->setAccessibleName(box->accessibleName());
+        if (n.label)
+            static_cast<QLabel*>(ctl(QLatin1String(n.label)))->setBuddy(box);
     }
 }
 

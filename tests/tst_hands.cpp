@@ -159,6 +159,17 @@ private slots:
         h.key(Qt::Key_Left);
         QVERIFY(r.on("Option14"));
         QVERIFY(r.w("Frame9")->isVisible());
+        // The models: the arrows pass over the ones that can never be selected.
+        h.click("Option6");
+        h.key(Qt::Key_Right);
+        QVERIFY(r.on("Option7"));
+        h.key(Qt::Key_Right);
+        h.key(Qt::Key_Right);
+        h.key(Qt::Key_Right);
+        QVERIFY(r.on("Option9"));
+        QVERIFY(r.w("Frame10")->isVisible());
+        for (const char* never : {"Option10", "Option11", "Option12"})
+            QVERIFY(!r.on(never));
     }
 
     // The port box: typing is not a pick; a pick is one Combo2_Click; only the nine names open.
@@ -241,6 +252,27 @@ private slots:
         QCOMPARE(r.port.opened, QList<int>{4});
     }
 
+    // What is typed into a combo box stays what was typed: no entry of its list is filled in.
+    void typedComboTextIsKeptAsTyped()
+    {
+        Rig r;
+        Hands h(&r.form);
+        QVERIFY(h.show());
+        h.click("Command5");
+        const struct { const char* combo; const char* typed; } cases[] = {
+            {"Combo3", "1"}, {"Combo3", "4"}, {"Combo4", "3"}, {"Combo4", "4"}, {"Combo2", "COM"}};
+        for (const auto& c : cases) {
+            h.type(c.combo, c.typed);
+            h.click("Text9");                        // and the box is left
+            QCOMPARE(r.text(c.combo), QString(c.typed));
+        }
+        h.type("Combo3", "1");
+        h.click("Command27");
+        h.type("Combo4", "4");
+        h.click("Command25");
+        QCOMPARE(r.wire(), lines({"SETN1,1", "SETL+00:4"}));
+    }
+
     // Enter and the keypad's Enter on a focused button press it, once even when held.
     void enterPressesTheFocusedButton()
     {
@@ -296,7 +328,12 @@ private slots:
             QVERIFY(box);
             QCOMPARE(box->text(QAccessible::Name), QString(b.name));
         }
-        QCOMPARE(QAccessible::queryAccessibleInterface(r.w("Combo3"))->text(QAccessible::Value), QString("45%"));
+        QAccessibleInterface* battery = QAccessible::queryAccessibleInterface(r.w("Combo3"));
+        QCOMPARE(battery->text(QAccessible::Value), QString("45%"));
+        QStringList batteryLabels;
+        for (const auto& rel : battery->relations(QAccessible::Label))
+            batteryLabels << rel.first->text(QAccessible::Name);
+        QCOMPARE(batteryLabels, (QStringList{"LOW BAT", "OTHER-SET"}));
         const struct { const char* option; const char* frame; } options[] = {
             {"Option14", "Frame7"}, {"Option15", "Frame7"}, {"Option17", "Frame8"}, {"Option19", "Frame9"},
             {"Option4", "Frame5"},  {"Option2", "Frame1"},  {"Option27", "Frame14"}};
