@@ -115,8 +115,8 @@ done
 # --- starting the programs from the unpacked tree ------------------------------------------------
 home="$scratch/home"
 mkdir -p "$home"
-run_env=(env -u LD_LIBRARY_PATH HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$scratch"
-         QT_QPA_PLATFORM=offscreen)
+run_vars=(HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$scratch")
+run_env=(env -u LD_LIBRARY_PATH "${run_vars[@]}" QT_QPA_PLATFORM=offscreen)
 cd "$scratch" || exit 1
 
 "${run_env[@]}" timeout 2 "$root/usr/bin/korvane" >"$scratch/korvane.log" 2>&1
@@ -154,7 +154,7 @@ fi
 # the packaged simulator through the ports folder like the window.
 cli="$root/usr/bin/korvane-cli"
 if [ -e "$cli" ]; then
-  no_display=("${run_env[@]}" -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY)
+  no_display=(env -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "${run_vars[@]}")
   help=$("${no_display[@]}" "$cli" --help 2>&1)
   rc=$?
   [ $rc -eq 0 ] && echo "$help" | grep -q 'korvane-cli' || fail "korvane-cli --help (exit $rc): $help"
