@@ -2,72 +2,13 @@
 #include "link/port_names.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSerialPortInfo>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-#include <vector>
 
 namespace portstool {
 
 namespace {
 
-const QString tool = QStringLiteral("korvane-ports");
-
-QString builtinPath(int n)
-{
-    return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// What sits at a ports-folder entry, without following it.
-struct Entry {
-    bool present = false;
-    bool symlink = false;
-    QString target;   // the link's text, as written
-    QString kind;     // for an entry that is not a link: "folder", "file", ...
-};
-
-Entry lookEntry(const QString& path)
-{
-    Entry e;
-    struct stat st {};
-    const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &st) != 0)
-        return e;
-    e.present = true;
-    e.symlink = S_ISLNK(st.st_mode);
-    if (e.symlink) {
-        std::vector<char> buf(4096);
-        const ssize_t n = ::readlink(native.constData(), buf.data(), buf.size() - 1);
-        if (n >= 0)
-            e.target = QFile::decodeName(QByteArray(buf.data(), int(n)));
-    } else {
-        e.kind = S_ISDIR(st.st_mode) ? QStringLiteral("folder")
-                 : S_ISREG(st.st_mode) ? QStringLiteral("regular file")
-                 : S_ISCHR(st.st_mode) ? QStringLiteral("device node")
-                                       : QStringLiteral("special file");
-    }
-    return e;
-}
-
-QString canonical(const QString& path)
-{
-    const QString c = QFileInfo(path).canonicalFilePath();
-    return c.isEmpty() ? QDir::cleanPath(path) : c;
-}
+// Not a QString: a global one would be built before main() and torn down after it.
+constexpr QLatin1String tool("korvane-ports");
 
 // The group whose members may open the device. A device only root may use still means the usual
 // serial group: that is the one an adapter normally comes with.
@@ -232,23 +173,13 @@ Result link(const QStringList& args, const PortsSystem& sys)
         if (!QDir().mkpath(ports::folder()))
             return {SystemError, {},
                     QStringLiteral("%1: cannot create the ports folder %2.\n").arg(tool, ports::folder())};
-        // A new link under a private name, then renamed over the entry: the entry is never missing
-        // for a window that opens the port meanwhile.
-        const QString temp = ports::folder() + QStringLiteral("/.%1.new-%2").arg(com).arg(::getpid());
-        const QByteArray tempNative = QFile::encodeName(temp);
-        ::unlink(tempNative.constData());
-        if (::symlink(QFile::encodeName(device).constData(), tempNative.constData()) != 0
-            || ::rename(tempNative.constData(), QFile::encodeName(entry).constData()) != 0) {
-            const QString why = systemError();
-            ::unlink(tempNative.constData());
+        if (const QString why = replaceLink(entry, device); !why.isEmpty())
             return {SystemError, r.out,
                     r.err + QStringLiteral("%1: cannot link %2: %3\n").arg(tool, entry, why)};
-        }
         if (old.present)
             r.out = QStringLiteral("%1 -> %2 (replaced %1 -> %3%4)\n")
                         .arg(com, device, old.target,
-                             QFileInfo::exists(QDir(ports::folder()).absoluteFilePath(old.target))
-                                 ? QString() : QStringLiteral(", which was gone"));
+                             old.targetExists ? QString() : QStringLiteral(", which was gone"));
         else
             r.out = QStringLiteral("%1 -> %2 (was %3)\n").arg(com, device, builtinPath(n));
     }
@@ -273,8 +204,8 @@ Result unlink(const QStringList& args, const PortsSystem& sys)
         return {UserError, {},
                 QStringLiteral("%1: %2 is a %3, not a link; it is left alone. Remove it by hand if it "
                                "is not needed.\n").arg(tool, entry, e.kind)};
-    if (::unlink(QFile::encodeName(entry).constData()) != 0)
-        return {SystemError, {}, QStringLiteral("%1: cannot remove %2: %3\n").arg(tool, entry, systemError())};
+    if (const QString why = removeLink(entry); !why.isEmpty())
+        return {SystemError, {}, QStringLiteral("%1: cannot remove %2: %3\n").arg(tool, entry, why)};
     return {Ok, QStringLiteral("%1 is no longer linked to %2; it is %3 again.\n").arg(com, e.target, builtinPath(n)),
             sudoWarning(sys)};
 }
@@ -298,91 +229,6 @@ QString devicePathFor(const QString& argument, const QString& devFolder)
     return QDir::cleanPath(devFolder + u'/' + argument);
 }
 
-QStringList stableNamesOf(const QString& device, const QString& devFolder)
-{
-    // The by-id links carry the adapter's make and serial number and survive replugging, unlike
-    // ttyUSB numbers, so they are worth showing beside the device.
-    QStringList names;
-    const QString target = canonical(device);
-    const QDir byId(devFolder + QStringLiteral("/serial/by-id"));
-    for (const QFileInfo& f : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
-        if (f.isSymLink() && f.canonicalFilePath() == target)
-            names << f.absoluteFilePath();
-    return names;
-}
-
-QList<Device> presentDevices(const QString& devFolder)
-{
-    QList<Device> out;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        Device d;
-        d.path = info.systemLocation();
-        d.description = info.description();
-        d.manufacturer = info.manufacturer();
-        d.serialNumber = info.serialNumber();
-        d.hasUsbIds = info.hasVendorIdentifier() && info.hasProductIdentifier();
-        d.vendor = info.vendorIdentifier();
-        d.product = info.productIdentifier();
-        d.stableNames = stableNamesOf(d.path, devFolder);
-        out << d;
-    }
-    std::sort(out.begin(), out.end(), [](const Device& a, const Device& b) { return a.path < b.path; });
-    return out;
-}
-
-Access probe(const QString& path)
-{
-    Access a;
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return a;
-    a.exists = true;
-    a.characterDevice = S_ISCHR(st.st_mode);
-    if (a.characterDevice) {
-        // Serial lines are of the kernel's tty class; pseudo-terminals have no entry here at all.
-        const QString cls = QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
-        const QString target = QFileInfo(cls).symLinkTarget();
-        if (!target.isEmpty())
-            a.deviceClass = QFileInfo(target).fileName();
-    }
-    // The same test the window makes before it opens a port.
-    a.readWrite = ::access(native.constData(), R_OK | W_OK) == 0;
-    if (const group* g = ::getgrgid(st.st_gid))
-        a.group = QString::fromLocal8Bit(g->gr_name);
-    else
-        a.group = QString::number(st.st_gid);
-
-    const mode_t m = st.st_mode;
-    a.mode = QString(S_ISCHR(m) ? u'c' : S_ISDIR(m) ? u'd' : S_ISBLK(m) ? u'b' : u'-');
-    const char* rwx = "rwxrwxrwx";
-    for (int i = 0; i < 9; ++i)
-        a.mode += (m & (0400 >> i)) ? QChar(rwx[i]) : QChar(u'-');
-
-    const gid_t gid = st.st_gid;
-    a.groupInSession = ::getegid() == gid;
-    const int count = ::getgroups(0, nullptr);
-    if (count > 0) {
-        std::vector<gid_t> groups(count);
-        const int got = ::getgroups(count, groups.data());
-        for (int i = 0; i < got; ++i)
-            a.groupInSession = a.groupInSession || groups[i] == gid;
-    }
-    // A user added to the group after logging in has it in the account but not yet in the session.
-    if (const passwd* pw = ::getpwuid(::getuid())) {
-        int n = 64;
-        std::vector<gid_t> groups(n);
-        if (::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &n) < 0) {
-            groups.resize(n);
-            if (::getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &n) < 0)
-                n = 0;
-        }
-        groups.resize(std::max(n, 0));
-        a.groupInAccount = std::find(groups.begin(), groups.end(), gid) != groups.end();
-    }
-    return a;
-}
-
 QString accessWarning(const QString& path, const Access& access)
 {
     if (!access.exists || access.readWrite)
@@ -390,29 +236,6 @@ QString accessWarning(const QString& path, const Access& access)
     return QStringLiteral("warning: you may not open %1 for reading and writing (group %2, %3); OPEN in "
                           "the window would show 8010.\n").arg(path, access.group, access.mode)
            + joinHint(access);
-}
-
-bool serialDevice(const Access& access)
-{
-    return access.characterDevice
-           && (access.deviceClass.isEmpty() || access.deviceClass == QLatin1String("tty"));
-}
-
-PortsSystem PortsSystem::real()
-{
-    PortsSystem s;
-    s.devices = [] { return presentDevices(); };
-    s.access = probe;
-    // Under sudo the folder is root's, unless the environment was kept (sudo -E) and it still is
-    // the user's own.
-    const QString sudo = qEnvironmentVariable("SUDO_USER");
-    if (::geteuid() == 0 && !sudo.isEmpty() && sudo != QLatin1String("root")) {
-        const passwd* pw = ::getpwnam(sudo.toLocal8Bit().constData());
-        const QString home = pw ? QFile::decodeName(pw->pw_dir) : QString();
-        if (home.isEmpty() || !ports::folder().startsWith(home + u'/'))
-            s.sudoUser = sudo;
-    }
-    return s;
 }
 
 QString helpText()

@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 
 # korvane-ports, as a small library so that its test drives it without a process.
-add_library(korvane_ports_tool STATIC app/ports.cpp app/ports.h)
+add_library(korvane_ports_tool STATIC app/ports.cpp app/ports.h app/ports_system.cpp app/ports_system.h)
 target_include_directories(korvane_ports_tool PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_options(korvane_ports_tool PRIVATE -Wall -Wextra)
 target_link_libraries(korvane_ports_tool PUBLIC korvane_link Qt6::SerialPort Qt6::Core)
@@ -19,9 +19,51 @@ if(TARGET tst_ports_tool)
   target_link_libraries(tst_ports_tool PRIVATE korvane_ports_tool)
 endif()
 
-install(TARGETS korvane korvane-sim korvane-ports RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# korvane-cli is another program's work; it ships, with its manual page, once its target exists.
+set(KORVANE_PROGRAMS korvane korvane-sim korvane-ports)
+if(TARGET korvane-cli)
+  list(APPEND KORVANE_PROGRAMS korvane-cli)
+endif()
+
+install(TARGETS ${KORVANE_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (cmake --install --strip, and the package) drops what Debian's own packages
+# drop as well: the compilers' version notes.
+foreach(program ${KORVANE_PROGRAMS})
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+endforeach()
 install(FILES share/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES share/icons/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Manual pages and the Debian changelog, compressed as Debian wants them: the most compression, and
+# no name or time stamp in the header, so that the same source gives the same bytes.
+find_program(KORVANE_GZIP gzip REQUIRED)
+set(korvane_gzipped)
+function(korvane_gzip source output)
+  string(REGEX REPLACE "\\.gz$" "" plain ${output})
+  add_custom_command(OUTPUT ${output}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${source} ${plain}
+                     COMMAND ${KORVANE_GZIP} -9 -n -f ${plain}
+                     DEPENDS ${source}
+                     COMMENT "Compressing ${source}"
+                     VERBATIM)
+  set(korvane_gzipped ${korvane_gzipped} ${output} PARENT_SCOPE)
+endfunction()
+
+set(KORVANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/korvane)
+foreach(program ${KORVANE_PROGRAMS})
+  korvane_gzip(${CMAKE_CURRENT_SOURCE_DIR}/docs/man/${program}.1 ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/man/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+# The package's version carries no Debian revision, so Debian calls it native: changelog.gz.
+korvane_gzip(${CMAKE_CURRENT_SOURCE_DIR}/share/debian/changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man ${CMAKE_BINARY_DIR}/doc)
+add_custom_target(korvane_docs ALL DEPENDS ${korvane_gzipped})
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz share/debian/copyright DESTINATION ${KORVANE_DOC_DIR})
 
 # The Debian package. Menu and icon caches are refreshed by the triggers of desktop-file-utils and
 # hicolor-icon-theme, so the package needs no maintainer scripts.

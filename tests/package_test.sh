@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder, unpacks it into a scratch folder with dpkg-deb and
-# starts the programs from there, headless: what a technician gets from the .deb, not from the build.
+# Builds the Debian package from a build folder, checks it with lintian, unpacks it into a scratch
+# folder with dpkg-deb and starts the programs from there, headless: what a technician gets from the
+# .deb, not from the build.
 # Usage: package_test.sh BUILD_DIR [CPACK]
 # shellcheck disable=SC2015  # "check && check || fail" is meant: fail when either check is false
 set -uo pipefail
@@ -48,12 +49,37 @@ for lib in libqt6widgets6 libqt6serialport6 libqt6gui6 libqt6core6; do
 done
 [ $failures -eq 0 ] && pass "control fields and Depends"
 
+# Debian's own checker. Errors and warnings fail; notes are shown for whoever reads the log.
+if command -v lintian >/dev/null; then
+  # It complains about running as root (CI does) on stderr; that is not about the package.
+  lint=$(lintian --display-info --fail-on error,warning "$deb" 2>&1 | grep -v '^running with root privileges')
+  rc=${PIPESTATUS[0]}
+  [ -n "$lint" ] && while IFS= read -r line; do echo "      $line"; done <<<"$lint"
+  if [ "$rc" -ne 0 ] || echo "$lint" | grep -q '^[EW]: '; then
+    fail "lintian reports errors or warnings (exit $rc)"
+  else
+    pass "lintian: no errors or warnings"
+  fi
+else
+  fail "lintian is not installed (scripts/packages.sh installs it)"
+fi
+
 # --- the files -----------------------------------------------------------------------------------
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
 for f in usr/bin/korvane usr/bin/korvane-sim usr/bin/korvane-ports; do
   [ -f "$root/$f" ] && [ -x "$root/$f" ] || fail "$f missing or not executable"
 done
+programs=()
+for f in "$root"/usr/bin/*; do programs+=("$(basename "$f")"); done
+for p in "${programs[@]}"; do
+  [ -s "$root/usr/share/man/man1/$p.1.gz" ] || fail "no manual page for $p"
+done
+# The newest changelog entry is the version being packaged.
+changelog="$root/usr/share/doc/korvane/changelog.gz"
+top=$(zcat "$changelog" 2>/dev/null | head -1 | sed -n 's/^korvane (\([^)]*\)).*/\1/p')
+[ "$top" = "$(field Version)" ] || fail "changelog starts with version '$top', the package is $(field Version)"
+grep -q '^License: Expat' "$root/usr/share/doc/korvane/copyright" 2>/dev/null || fail "copyright names no MIT (Expat) licence"
 desktop="$root/usr/share/applications/korvane.desktop"
 icon="$root/usr/share/icons/hicolor/scalable/apps/korvane.svg"
 [ -f "$desktop" ] || fail "desktop entry missing"
@@ -75,7 +101,7 @@ if command -v xmllint >/dev/null && [ -s "$icon" ]; then
 fi
 grep -q '<svg' "$icon" 2>/dev/null || fail "the icon is not an SVG"
 # Nothing may point back into the build: the package has to stand on the system's libraries.
-for f in korvane korvane-sim korvane-ports; do
+for f in "${programs[@]}"; do
   if readelf -d "$root/usr/bin/$f" 2>/dev/null | grep -Eq 'RPATH|RUNPATH'; then
     fail "$f carries a library search path: $(readelf -d "$root/usr/bin/$f" | grep -E 'RPATH|RUNPATH')"
   fi
@@ -89,8 +115,8 @@ done
 # --- starting the programs from the unpacked tree ------------------------------------------------
 home="$scratch/home"
 mkdir -p "$home"
-run_env=(env -u LD_LIBRARY_PATH HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$scratch"
-         QT_QPA_PLATFORM=offscreen)
+run_vars=(HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$scratch")
+run_env=(env -u LD_LIBRARY_PATH "${run_vars[@]}" QT_QPA_PLATFORM=offscreen)
 cd "$scratch" || exit 1
 
 "${run_env[@]}" timeout 2 "$root/usr/bin/korvane" >"$scratch/korvane.log" 2>&1
@@ -123,6 +149,27 @@ simulator: $(cat "$scratch/sim.log")"
 else
   pass "korvane-ports --help; list shows the simulator:$com4"
 fi
+
+# korvane-cli ships once it is built. It needs no display, so it starts with none at all, and reads
+# the packaged simulator through the ports folder like the window.
+cli="$root/usr/bin/korvane-cli"
+if [ -e "$cli" ]; then
+  no_display=(env -u LD_LIBRARY_PATH -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "${run_vars[@]}")
+  help=$("${no_display[@]}" "$cli" --help 2>&1)
+  rc=$?
+  [ $rc -eq 0 ] && echo "$help" | grep -q 'korvane-cli' || fail "korvane-cli --help (exit $rc): $help"
+  if readelf -d "$cli" | grep -Eq 'NEEDED.*libQt6(Widgets|Gui)'; then
+    fail "korvane-cli links a display library: $(readelf -d "$cli" | grep -E 'libQt6(Widgets|Gui)' | tr -s ' \n' ' ')"
+  fi
+  "${no_display[@]}" timeout 30 "$cli" read COM4 -o "$scratch/profile.json" --quiet >"$scratch/cli.log" 2>&1
+  rc=$?
+  if [ $rc -ne 0 ] || ! grep -q '^ *{' "$scratch/profile.json" 2>/dev/null; then
+    fail "korvane-cli read COM4 (exit $rc): $(head -c 2000 "$scratch/cli.log")"
+  else
+    pass "korvane-cli --help without a display; read COM4 from the simulator gave a profile"
+  fi
+fi
+
 kill "$sim_pid" 2>/dev/null
 wait "$sim_pid" 2>/dev/null
 sim_pid=""
