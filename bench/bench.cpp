@@ -255,32 +255,35 @@ void fillTracker(sim::Tracker& t)
 {
     auto& p = t.params();
     for (int i = 0; i < 8; ++i)
-        p.tel[i] = QStringLiteral("1390013800%1").arg(i);
-    p.apn = QStringLiteral("internet.example.net");
-    p.apnUser = QStringLiteral("tracker");
-    p.apnPassword = QStringLiteral("s3cret");
-    p.serverIp = QStringLiteral("203.0.113.77");
-    p.serverPort = QStringLiteral("7700");
-    p.httpAddress = QStringLiteral("http://track.example.net/api");
-    p.httpPort = QStringLiteral("8080");
-    p.interval = QStringLiteral("045");
-    p.intervalUnit = QLatin1Char('M');
-    p.speedOn = true;
-    p.speed = QStringLiteral("120");
-    p.batteryLevel = QStringLiteral("30");
-    p.displacementOn = true;
-    p.displacement = QStringLiteral("020");
-    p.localTime = QStringLiteral("-05:30");
-    p.shakeStep = QStringLiteral("3");
-    p.password = QStringLiteral("246810");
-    p.odometer = QStringLiteral("004321");
-    p.armOn = true;
-    p.armKind = 0;
-    p.armLevel = 1;
+        p.telephones->number[i] = QStringLiteral("1390013800%1").arg(i);
+    auto& g = *p.gprs;
+    g.apn = QStringLiteral("internet.example.net");
+    g.apnUser = QStringLiteral("tracker");
+    g.apnPassword = QStringLiteral("s3cret");
+    g.serverIp = QStringLiteral("203.0.113.77");
+    g.serverPort = QStringLiteral("7700");
+    g.httpAddress = QStringLiteral("http://track.example.net/api");
+    g.httpPort = QStringLiteral("8080");
+    g.interval = QStringLiteral("045");
+    g.intervalUnit = bulk::IntervalUnit::Min;
+    auto& o = *p.other;
+    o.overSpeedOn = true;
+    o.overSpeed = QStringLiteral("120");
+    o.lowBattery = QStringLiteral("30%");
+    o.displacementOn = true;
+    o.displacement = QStringLiteral("020");
+    o.localHours = QStringLiteral("-05");
+    o.localMinutes = QStringLiteral("30");
+    o.shakeStep = QStringLiteral("3");
+    o.password = QStringLiteral("246810");
+    o.odometer = QStringLiteral("004321");
+    p.port->armFunction = bulk::ArmFunction::Level;
+    p.port->armLevel = bulk::Level::High;
     for (int i = 0; i < 5; ++i) {
-        p.fences[i].on = i % 2 == 0;
-        p.fences[i].out = i % 3 == 0;
-        p.fences[i].coordinate = QStringLiteral("22.5%1,114.0%1,300").arg(i);
+        auto& f = p.fences->fence[i];
+        f.on = i % 2 == 0;
+        f.side = i % 3 == 0 ? bulk::FenceSide::Out : bulk::FenceSide::In;
+        f.coordinate = QStringLiteral("22.5%1,114.0%1,300").arg(i);
     }
 }
 
@@ -294,12 +297,11 @@ void benchParser(Report& report)
     const QString dump = tracker.dump(true);
     const auto check = bulk::parseDump(dump, true);
     // Valid when the whole dump was read: no message, and the last field (the local time) reached.
-    const auto isMessage = [](const bulk::Effect& e) { return e.kind == bulk::Effect::Message; };
-    const bool valid = !check.empty() && std::none_of(check.begin(), check.end(), isMessage)
-                    && check.back().control == QLatin1String("Combo4");
+    const bool valid = !check.incomplete && !check.intervalError && !check.localTimeError
+                    && check.params.other && check.params.other->localMinutes;
 
     const qint64 c0 = nowNs();
-    volatile size_t sink = bulk::parseDump(dump, true).size();
+    volatile size_t sink = bulk::parseDump(dump, true).incomplete;
     const double coldUs = (nowNs() - c0) / 1e3;
 
     constexpr int kRuns = 20, kPerRun = 1000;
@@ -307,13 +309,13 @@ void benchParser(Report& report)
     for (int r = 0; r < kRuns; ++r) {
         const qint64 t0 = nowNs();
         for (int i = 0; i < kPerRun; ++i)
-            sink = sink + bulk::parseDump(dump, true).size();
+            sink = sink + bulk::parseDump(dump, true).incomplete;
         perParseUs.push_back((nowNs() - t0) / 1e3 / kPerRun);
     }
     const double med = median(perParseUs), worst = largest(perParseUs);
-    report.note(QStringLiteral("parser: dump of %1 characters, %2 effects; first (cold) parse %3 µs; "
+    report.note(QStringLiteral("parser: dump of %1 characters, %2 fields; first (cold) parse %3 µs; "
                                "runs of %4 parses")
-                    .arg(dump.size()).arg(check.size()).arg(fmt(coldUs, 1)).arg(kPerRun));
+                    .arg(dump.size()).arg(bulk::describe(check.params).size()).arg(fmt(coldUs, 1)).arg(kPerRun));
     report.add({"8", "parser: time to parse a full dump (mean of 1000 parses per run)", "< 50 µs",
                 fmt(med, 1) + " µs", fmt(worst, 1) + " µs", QString::number(kRuns),
                 verdict(valid, worst < 50)});
@@ -681,9 +683,9 @@ void benchDump(Rig& rig, Report& report)
         rig.click("Command8");
         const bool done = spin([&] { return filledAt != 0 && rig.idle(); }, 3000);
         dumpSize = int(rig.sim.tracker().dump(true).size());
-        const bool filled = rig.text("Text1") == params.apn && rig.text("Text29") == params.tel[7]
-                         && rig.text("Text17") == params.password
-                         && rig.text("Text4") == params.httpAddress;
+        const bool filled = rig.text("Text1") == params.gprs->apn && rig.text("Text29") == params.telephones->number[7]
+                         && rig.text("Text17") == params.other->password
+                         && rig.text("Text4") == params.gprs->httpAddress;
         if (!done || !filled || !rig.boxes.shown.empty()) {
             std::fprintf(stderr, "korvane-bench: dump run %d: outcome %d, window filled %d, %d boxes\n", i,
                          done, filled, int(rig.boxes.shown.size()));

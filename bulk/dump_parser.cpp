@@ -8,17 +8,17 @@
 // never looks past the end of the text.
 //
 // A dump the tracker cut short or garbled is handled the same way everywhere: the fields read so
-// far stay applied, then one kIncompleteDump message closes the list and nothing else follows.
-// A field is applied only when it is whole: a field collected up to a terminator needs that
+// far are kept, the rest stay absent, and the read is marked incomplete.
+// A field is kept only when it is whole: a field collected up to a terminator needs that
 // terminator in the text, a hex pair needs both of its characters, a fixed-length field all of
 // its characters, and characters that are skipped must be there too. A field cut by the end of the
-// text is therefore never applied half-read, and the effects of any prefix of a good dump are a
-// prefix of the good dump's effects.
+// text is therefore never kept half-read, and every field a prefix of a good dump yields has the
+// value the whole dump gives it.
 //
 // Out of format as well, with the same outcome: a marker that is missing, a telephone number whose
 // letters give a length below 0 or above 255, an over-speed that is empty, not all decimal digits
 // or above 255, a fence pair below E0, and a reply longer than 32,767 characters (the tracker's
-// positions are 16-bit; such a reply is not read at all, the message is the only effect).
+// positions are 16-bit; such a reply is not read at all).
 
 namespace bulk {
 namespace {
@@ -43,11 +43,12 @@ QString threeDigits(int value)
     return QString::number(value).rightJustified(3, u'0');
 }
 
+
 class DumpReader {
 public:
-    DumpReader(const QString& reply, std::vector<Effect>& out) : s_(reply), out_(out) {}
+    DumpReader(const QString& reply, DumpRead& out) : s_(reply), out_(out) {}
 
-    // false: the dump ended early or was out of format; the caller adds the message.
+    // false: the dump ended early or was out of format.
     bool read(bool condor)
     {
         return telephones() && gprs() && odometer() && parameterBlock() && http() && imei()
@@ -89,24 +90,22 @@ private:
         return lo < 0 ? hi : hi * 16 + lo;
     }
 
-    void setText(const QString& control, const QString& text)
+    // A group comes into the read with its first field.
+    template <class G> static G& group(std::optional<G>& g)
     {
-        out_.push_back({Effect::SetText, control, text});
+        if (!g)
+            g.emplace();
+        return *g;
     }
-    void select(const QString& option) { out_.push_back({Effect::Select, option, {}}); }
-    void deselect(const QString& option) { out_.push_back({Effect::Deselect, option, {}}); }
-    void setCheck(const QString& box, bool on, const QString& caption)
-    {
-        out_.push_back({Effect::SetCheck, box, caption, on});
-    }
-    void hide(const QString& widget) { out_.push_back({Effect::Hide, widget, {}}); }
-    void message(const QString& text) { out_.push_back({Effect::Message, {}, text}); }
+    Gprs& gprsGroup() { return group(out_.params.gprs); }
+    OtherSettings& otherGroup() { return group(out_.params.other); }
+    SpecialFunctions& specialGroup() { return group(out_.params.special); }
+    Identity& identityGroup() { return group(out_.params.identity); }
+    Fence& fence(int n) { return group(out_.params.fences).fence[n - 1]; }
 
     // Numbers 1 to 7 lie between the letters A..H, one separator character before each next letter.
     bool telephones()
     {
-        static const char* const boxes[] = {"Text6", "Text7", "Text8", "Text25",
-                                            "Text26", "Text27", "Text28"};
         qsizetype pL = 0;  // "A" is the first character
         for (int i = 0; i < 7; ++i) {
             const qsizetype pM = s_.indexOf(QChar(char16_t(u'B' + i)));
@@ -115,27 +114,28 @@ private:
             const qsizetype length = pM - pL - 2;
             if (length < 0 || length > 255)
                 return false;
-            setText(QString::fromLatin1(boxes[i]), s_.mid(pL + 1, length));
+            group(out_.params.telephones).number[i] = s_.mid(pL + 1, length);
             pL = pM;
         }
         // pL is now the first "H"; number 8 runs up to ";".
         const auto number8 = upTo(pL + 1, u';');
         if (!number8)
             return false;
-        setText(QStringLiteral("Text29"), number8->text);
+        group(out_.params.telephones).number[7] = number8->text;
         pos_ = number8->end + 1;
         return true;
     }
 
     bool gprs()
     {
-        static const char* const boxes[] = {"Text1", "Text19", "Text20", "Text3", "Text5"};
-        for (const char* box : boxes) {
-            const auto field = upTo(pos_, u';');
-            if (!field)
+        std::optional<QString> Gprs::*const fields[] = {&Gprs::apn, &Gprs::apnUser, &Gprs::apnPassword,
+                                                        &Gprs::serverIp, &Gprs::serverPort};
+        for (auto field : fields) {
+            const auto text = upTo(pos_, u';');
+            if (!text)
                 return false;
-            setText(QString::fromLatin1(box), field->text);
-            pos_ = field->end + 1;
+            gprsGroup().*field = text->text;
+            pos_ = text->end + 1;
         }
         return true;
     }
@@ -155,7 +155,7 @@ private:
                 break;
             ++length;
         }
-        setText(QStringLiteral("Text18"), s_.mid(start, length));
+        otherGroup().odometer = s_.mid(start, length);
         return true;
     }
 
@@ -176,45 +176,48 @@ private:
         // The unit is a letter's character code, compared as written (upper-case hex only).
         const QString unit = s_.mid(pairAt(8), 2);
         if (unit == u"53" || unit == u"73")
-            select(QStringLiteral("Option1"));
+            gprsGroup().intervalUnit = IntervalUnit::Sec;
         else if (unit == u"4D" || unit == u"6D")
-            select(QStringLiteral("Option2"));
+            gprsGroup().intervalUnit = IntervalUnit::Min;
         else if (unit == u"48" || unit == u"68")
-            select(QStringLiteral("Option3"));
+            gprsGroup().intervalUnit = IntervalUnit::Hour;
         else
-            message(QStringLiteral("Interval Error"));
-        setText(QStringLiteral("Text21"), threeDigits(*interval));
+            out_.intervalError = true;
+        gprsGroup().interval = threeDigits(*interval);
 
         const auto displacement = hexPair(pairAt(4));
         if (!displacement)
             return false;
-        setText(QStringLiteral("Text33"), threeDigits(*displacement));
+        otherGroup().displacement = threeDigits(*displacement);
 
         const auto shake = hexPair(pairAt(10));
         if (!shake)
             return false;
-        setText(QStringLiteral("Text32"), QString::number(*shake));
+        otherGroup().shakeStep = QString::number(*shake);
 
-        // Pairs 12 to 15: only the first digit counts, "0" or "1"; anything else changes nothing.
-        struct Choice {
-            int pair;
-            const char* ifZero;
-            const char* ifOne;
+        // Pairs 12 to 15: only the first digit counts, "0" or "1"; anything else leaves it absent.
+        const auto digit = [&](int pair) -> std::optional<QChar> {
+            if (!has(pairAt(pair)))
+                return std::nullopt;
+            return s_.at(pairAt(pair));
         };
-        static const Choice choices[] = {
-            {12, "Option23", "Option24"},  // door level: Hight / Low
-            {13, "Option25", "Option26"},  // input telephone: Listen / Talk
-            {14, "Option28", "Option27"},  // SOS output: SPK / Mute
-            {15, "Option22", "Option21"},  // lock: Gas / ELC
+        const auto choose = [](QChar d, auto ifZero, auto ifOne, auto& field) {
+            if (d == u'0')
+                field = ifZero;
+            else if (d == u'1')
+                field = ifOne;
         };
-        for (const Choice& c : choices) {
-            const qsizetype at = pairAt(c.pair);
-            if (!has(at))
+        for (int pair = 12; pair <= 15; ++pair) {
+            const auto d = digit(pair);
+            if (!d)
                 return false;
-            if (s_.at(at) == u'0')
-                select(QString::fromLatin1(c.ifZero));
-            else if (s_.at(at) == u'1')
-                select(QString::fromLatin1(c.ifOne));
+            SpecialFunctions& s = specialGroup();
+            switch (pair) {
+            case 12: choose(*d, Level::High, Level::Low, s.doorLevel); break;
+            case 13: choose(*d, InputTel::Listen, InputTel::Talk, s.inputTel); break;
+            case 14: choose(*d, SosOutTel::Spk, SosOutTel::Mute, s.sosOutTel); break;
+            case 15: choose(*d, LockType::Gas, LockType::Elc, s.lockType); break;
+            }
         }
         return true;
     }
@@ -227,11 +230,11 @@ private:
         const auto address = upTo(hp + 3, u',');
         if (!address)
             return false;
-        setText(QStringLiteral("Text4"), address->text);
+        gprsGroup().httpAddress = address->text;
         const auto port = upTo(address->end + 1, u'\r');
         if (!port)
             return false;
-        setText(QStringLiteral("Text31"), port->text);
+        gprsGroup().httpPort = port->text;
         return true;
     }
 
@@ -244,25 +247,21 @@ private:
         const auto number = upTo(at + 5, u',');
         if (!number)
             return false;
-        setText(QStringLiteral("Text2"), number->text);
+        identityGroup().imei = number->text;
         const auto hardware = upTo(number->end + 5, u',');
         if (!hardware)
             return false;
-        setText(QStringLiteral("Text30"), hardware->text);
+        identityGroup().hardwareVersion = hardware->text;
         const auto software = upTo(hardware->end + 1, u',');
         if (!software)
             return false;
-        setText(QStringLiteral("Text23"), software->text);
+        identityGroup().softwareVersion = software->text;
         pos_ = software->end + 5;
         return true;
     }
 
-    static QString fenceText(int n) { return QStringLiteral("Text%1").arg(9 + n); }
-    static QString switchBox(int n) { return QStringLiteral("Check_d%1_on").arg(n); }
-    static QString sideBox(int n) { return QStringLiteral("Check_d%1_in").arg(n); }
-
-    // The five fence texts, then the switch, side and defined pairs, each applied from fence 5
-    // down to fence 1 (bit 0 is fence 1).
+    // The five fence texts, then the switch, side and defined pairs (bit 0 is fence 1). A fence
+    // the defined pair leaves out is empty and switched off, whatever the other pairs said.
     bool fences()
     {
         qsizetype start = pos_;
@@ -271,7 +270,7 @@ private:
             const auto text = upTo(start, u'\r');
             if (!text)
                 return false;
-            setText(fenceText(n), text->text);
+            fence(n).coordinate = text->text;
             lineEnd = text->end;
             start = lineEnd + 4;
         }
@@ -287,26 +286,22 @@ private:
         const auto switches = fenceBits(pos_);
         if (!switches)
             return false;
-        for (int n = 5; n >= 1; --n) {
-            const bool on = *switches & (1 << (n - 1));
-            setCheck(switchBox(n), on, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-        }
+        for (int n = 1; n <= 5; ++n)
+            fence(n).on = (*switches & (1 << (n - 1))) != 0;
 
         const auto sides = fenceBits(pos_ + 4);
         if (!sides)
             return false;
-        for (int n = 5; n >= 1; --n) {
-            const bool out = *sides & (1 << (n - 1));
-            setCheck(sideBox(n), !out, out ? QStringLiteral("OUT") : QStringLiteral("IN"));
-        }
+        for (int n = 1; n <= 5; ++n)
+            fence(n).side = *sides & (1 << (n - 1)) ? FenceSide::Out : FenceSide::In;
 
         const auto defined = fenceBits(pos_ + 8);
         if (!defined)
             return false;
-        for (int n = 5; n >= 1; --n) {
+        for (int n = 1; n <= 5; ++n) {
             if (!(*defined & (1 << (n - 1)))) {
-                setText(fenceText(n), QString());
-                setCheck(switchBox(n), false, QStringLiteral("OFF"));
+                fence(n).coordinate = QString();
+                fence(n).on = false;
             }
         }
         return true;
@@ -318,26 +313,23 @@ private:
         const auto io = hexPair(pos_ + 12);
         if (!io)
             return false;
-        if (*io & 0x10)
-            select(QStringLiteral("Option20"));
-        else if (*io & 0x01)
-            select(QStringLiteral("Option18"));
-        else
-            select(QStringLiteral("Option19"));
+        PortFunctions& port = group(out_.params.port);
+        port.lineFunction = *io & 0x10 ? LineFunction::CallOut
+                          : *io & 0x01 ? LineFunction::InputLow
+                                       : LineFunction::InputHigh;
 
         const auto arm = hexPair(pos_ + 16);
         if (!arm)
             return false;
         if (*arm & 0x80) {
-            select(QStringLiteral("Option14"));
+            port.armFunction = ArmFunction::None;
         } else if (*arm & 0x40) {
-            select(QStringLiteral("Option15"));
-            hide(QStringLiteral("Frame9"));
+            port.armFunction = ArmFunction::Pulse;
             return true;  // a pulse arm keeps its level
         } else {
-            select(QStringLiteral("Option13"));
+            port.armFunction = ArmFunction::Level;
         }
-        select(*arm & 0x20 ? QStringLiteral("Option17") : QStringLiteral("Option16"));
+        port.armLevel = *arm & 0x20 ? Level::Low : Level::High;
         return true;
     }
 
@@ -359,44 +351,29 @@ private:
                 return false;
         }
         const QString pad = value < 10 ? QStringLiteral("00") : value < 100 ? QStringLiteral("0") : QString();
-        setText(QStringLiteral("Text9"), pad + digits->text);
+        otherGroup().overSpeed = pad + digits->text;
 
+        // A flag reads off when it is "0"; any other character is on.
         const qsizetype q = digits->end;
-        const auto flagOff = [this](qsizetype at) -> std::optional<bool> {
+        const auto flagOn = [this](qsizetype at) -> std::optional<bool> {
             if (!has(at))
                 return std::nullopt;
-            return s_.at(at) == u'0';
+            return s_.at(at) != u'0';
         };
-        const auto speedOff = flagOff(q + 1);
-        if (!speedOff)
+        if (!(otherGroup().overSpeedOn = flagOn(q + 1)))
             return false;
-        if (*speedOff)
-            setText(QStringLiteral("Text9"), QStringLiteral("000"));
-        const auto intervalOff = flagOff(q + 3);
-        if (!intervalOff)
+        if (!(gprsGroup().intervalOn = flagOn(q + 3)))
             return false;
-        if (*intervalOff) {
-            setText(QStringLiteral("Text21"), QStringLiteral("000"));
-            deselect(QStringLiteral("Option2"));
-            deselect(QStringLiteral("Option3"));
-            deselect(QStringLiteral("Option1"));
-        }
-        const auto displacementOff = flagOff(q + 7);
-        if (!displacementOff)
+        if (!(otherGroup().displacementOn = flagOn(q + 7)))
             return false;
-        if (*displacementOff)
-            setText(QStringLiteral("Text33"), QStringLiteral("000"));
-        const auto batteryOff = flagOff(q + 11);
-        if (!batteryOff)
+        if (!(otherGroup().lowBatteryOn = flagOn(q + 11)))
             return false;
-        if (*batteryOff)
-            setText(QStringLiteral("Combo3"), QStringLiteral("00%"));
 
         // The level itself always follows, whatever the flag said.
         const auto head = upTo(q + 11, u',');
         if (!head || !has(head->end + 3))
             return false;
-        setText(QStringLiteral("Combo3"), s_.mid(head->end + 1, 3));
+        otherGroup().lowBattery = s_.mid(head->end + 1, 3);
         return true;
     }
 
@@ -408,7 +385,7 @@ private:
         const auto password = upTo(word + 5, u'\r');
         if (!password)
             return false;
-        setText(QStringLiteral("Text17"), password->text);
+        otherGroup().password = password->text;
 
         const auto local = hexPair(password->end + 2);
         if (!local)
@@ -417,32 +394,30 @@ private:
         const int hours = *local & 0x1F;
         if (hours > 23) {
             // The read stops here on purpose: the sign stays, the minutes are left alone.
-            setText(QStringLiteral("Text15"), sign);
-            message(QStringLiteral("Local Time Error"));
+            otherGroup().localHours = sign;
+            out_.localTimeError = true;
             return true;
         }
-        setText(QStringLiteral("Text15"), sign + QString::number(hours).rightJustified(2, u'0'));
+        otherGroup().localHours = sign + QString::number(hours).rightJustified(2, u'0');
         const int minutes = (*local & 0x40 ? 30 : 0) + (*local & 0x20 ? 15 : 0);
-        setText(QStringLiteral("Combo4"), QString::number(minutes).rightJustified(2, u'0'));
+        otherGroup().localMinutes = QString::number(minutes).rightJustified(2, u'0');
         return true;
     }
 
     const QString& s_;
-    std::vector<Effect>& out_;
+    DumpRead& out_;
     qsizetype pos_ = 0;  // where the next positional field (not found by a marker) starts
 };
 
 }  // namespace
 
-std::vector<Effect> parseDump(const QString& reply, bool condor)
+DumpRead parseDump(const QString& reply, bool condor)
 {
-    std::vector<Effect> effects;
+    DumpRead read;
     if (reply.isEmpty() || reply.at(0) != u'A')
-        return effects;
-    if (reply.size() <= kMaxReply && DumpReader(reply, effects).read(condor))
-        return effects;
-    effects.push_back({Effect::Message, QString(), kIncompleteDump});
-    return effects;
+        return read;
+    read.incomplete = reply.size() > kMaxReply || !DumpReader(reply, read).read(condor);
+    return read;
 }
 
 }  // namespace bulk

@@ -1,35 +1,36 @@
 #pragma once
-#include <QString>
-#include <vector>
+#include "bulk/params.h"
 
-// The parameter dump (the reply to "SETG") turned into an ordered list of effects on the window's
-// controls, named by objectName. Applying them is a separate step (Form2), so that option buttons
-// selected by a read still run their click handlers and messages appear at the right point.
+#include <QString>
+
+// The parameter dump (the reply to "SETG") read into the tracker's parameters. Showing them is a
+// separate step (Form2::showParams), which selects option buttons so that their click handlers
+// run, and shows the read's messages at their points.
 namespace bulk {
 
-struct Effect {
-    enum Kind {
-        SetText,    // control's whole text (line edit, text edit, editable combo) becomes `text`
-        Select,     // option button `control` selected (its group mates deselected)
-        Deselect,   // option button `control` deselected
-        SetCheck,   // check box `control`: first its check state `on`, then its caption `text`
-        Hide,       // widget `control` hidden
-        Message,    // modal OK message `text`
-    };
-    Kind kind;
-    QString control;
-    QString text;
-    bool on = false;
-
-    bool operator==(const Effect&) const = default;
-};
-
+inline const QString kIntervalError = QStringLiteral("Interval Error");
+inline const QString kLocalTimeError = QStringLiteral("Local Time Error");
 // Shown, once, when the dump ends before a field or is out of format: the fields reached are
 // filled, the rest is left as it was.
 inline const QString kIncompleteDump = QStringLiteral("Read Data Incomplete!");
 
+struct DumpRead {
+    // The fields the read reached; those after the point where it stopped are absent.
+    Params params;
+    // The interval unit was no known letter: gprs.intervalUnit is absent, and kIntervalError is
+    // shown after the unit, before the interval's text.
+    bool intervalError = false;
+    // The local time's hours were above 23: other.localHours holds the sign alone, the minutes are
+    // absent, and kLocalTimeError is shown after the hours; the read ended there.
+    bool localTimeError = false;
+    // The dump ended early or was out of format: kIncompleteDump closes the read.
+    bool incomplete = false;
+
+    bool operator==(const DumpRead&) const = default;
+};
+
 // `condor`: whether the model option Option7 is selected (only then are the input/output and arm
-// pairs read). A reply that does not begin with "A" gives no effects at all.
-std::vector<Effect> parseDump(const QString& reply, bool condor);
+// pairs read, into the port group). A reply that does not begin with "A" gives an empty read.
+DumpRead parseDump(const QString& reply, bool condor);
 
 }  // namespace bulk

@@ -15,6 +15,10 @@ class QComboBox;
 class QGroupBox;
 class QPlainTextEdit;
 class QRadioButton;
+namespace bulk {
+struct Params;
+struct DumpRead;
+}  // namespace bulk
 
 #include "pages/draft.h"
 
@@ -97,6 +101,12 @@ public:
     void Command8_Click();
     void Command3_Click();
     void Command6_Click();
+
+    // The tracker's parameters in the controls (pages/params_view.cpp): shown in the order a read
+    // of the dump fills the window, with the read's messages at their points; and read back.
+    void showParams(const bulk::DumpRead& read);
+    void showParams(const bulk::Params& params);
+    bulk::Params readParams() const;
 
 signals:
     void unloaded();

@@ -46,49 +46,65 @@ bool splitSwitch(const QString& rest, bool* on, QString* value)
     return true;
 }
 
+// Groups and fields are all present in the tracker's own state; a state set from outside may
+// leave some out, and those read as empty, off or the first choice.
+template <class G> G& group(std::optional<G>& g)
+{
+    if (!g)
+        g.emplace();
+    return *g;
+}
+
+QString text(const std::optional<QString>& v) { return v.value_or(QString()); }
+
 }  // namespace
+
+using namespace bulk;
 
 Tracker::Tracker() : p_(factory()) {}
 
 Tracker::Params Tracker::factory()
 {
     Params p;
-    p.apn = QStringLiteral("cmnet");
-    p.intervalOn = true;
-    p.interval = QStringLiteral("030");
-    p.intervalUnit = u'S';
-    p.speedOn = false;
-    p.speed = QStringLiteral("000");
-    p.batteryOn = true;
-    p.batteryLevel = QStringLiteral("20");
-    p.displacementOn = false;
-    p.displacement = QStringLiteral("010");
-    p.localTime = QStringLiteral("+08:00");
-    p.shakeStep = QStringLiteral("2");
-    p.password = QStringLiteral("000000");
-    p.odometer = QStringLiteral("000000");
-    p.armOn = false;
-    p.armKind = 2;
-    p.armLevel = 0;
-    p.doorHigh = false;
-    p.lineFunction = LineFunction::InputHigh;
-    p.inputTelTalk = true;
-    p.sosMute = false;
-    p.lockElc = false;
-    p.imei = QStringLiteral("356000123456782");
-    p.hwVersion = QStringLiteral("1.0");
-    p.swVersion = QStringLiteral("2.1");
+    Gprs& g = p.gprs.emplace();
+    g.apn = QStringLiteral("cmnet");
+    g.apnUser = g.apnPassword = g.serverIp = g.serverPort = g.httpAddress = g.httpPort = QString();
+    g.intervalOn = true;
+    g.interval = QStringLiteral("030");
+    g.intervalUnit = IntervalUnit::Sec;
+
+    for (auto& number : p.telephones.emplace().number)
+        number = QString();
+    for (Fence& f : p.fences.emplace().fence)
+        f = Fence{false, FenceSide::Out, QString()};
+
+    OtherSettings& o = p.other.emplace();
+    o.overSpeedOn = false;
+    o.overSpeed = QStringLiteral("000");
+    o.lowBatteryOn = true;
+    o.lowBattery = QStringLiteral("20%");
+    o.displacementOn = false;
+    o.displacement = QStringLiteral("010");
+    o.localHours = QStringLiteral("+08");
+    o.localMinutes = QStringLiteral("00");
+    o.fuel = QString();
+    o.shakeStep = QStringLiteral("2");
+    o.password = QStringLiteral("000000");
+    o.odometer = QStringLiteral("000000");
+
+    p.port = PortFunctions{Level::Low, ArmFunction::None, Level::Low, LineFunction::InputHigh};
+    p.special = SpecialFunctions{LockType::Gas, Level::Low, InputTel::Talk, SosOutTel::Spk};
+    p.identity = Identity{QStringLiteral("356000123456782"), QStringLiteral("1.0"), QStringLiteral("2.1")};
     return p;
 }
 
 void Tracker::reset()
 {
     // The identity of the unit survives a reset of its settings.
-    const QString imei = p_.imei, hw = p_.hwVersion, sw = p_.swVersion;
+    const auto identity = p_.identity;
     p_ = factory();
-    p_.imei = imei;
-    p_.hwVersion = hw;
-    p_.swVersion = sw;
+    p_.identity = identity;
+    lastTest_ = -1;
 }
 
 QString Tracker::handle(const QString& line)
@@ -110,19 +126,21 @@ QString Tracker::handle(const QString& line)
     const QString rest = line.mid(4);
     bool on = false;
     QString value;
+    Gprs& gprs = group(p_.gprs);
+    OtherSettings& other = group(p_.other);
     switch (line[3].unicode()) {
     case u'C':
         return handleSetC(rest);
     case u'O': {
         const int comma = rest.indexOf(u',');
-        p_.apnUser = comma < 0 ? rest : rest.left(comma);
-        p_.apnPassword = comma < 0 ? QString() : rest.mid(comma + 1);
+        gprs.apnUser = comma < 0 ? rest : rest.left(comma);
+        gprs.apnPassword = comma < 0 ? QString() : rest.mid(comma + 1);
         return kOk;
     }
     case u'R': {
         const int semi = rest.indexOf(u';');
-        p_.httpAddress = semi < 0 ? rest : rest.left(semi);
-        p_.httpPort = semi < 0 ? QString() : rest.mid(semi + 1);
+        gprs.httpAddress = semi < 0 ? rest : rest.left(semi);
+        gprs.httpPort = semi < 0 ? QString() : rest.mid(semi + 1);
         return kOk;
     }
     case u'M':
@@ -134,35 +152,39 @@ QString Tracker::handle(const QString& line)
     case u'N':
         if (!splitSwitch(rest, &on, &value))
             return kError;
-        p_.batteryOn = on;
-        p_.batteryLevel = value;
+        other.lowBatteryOn = on;
+        other.lowBattery = value + u'%';   // the window's form; the dump reads the number before it
         return kOk;
     case u'J':
         if (!splitSwitch(rest, &on, &value))
             return kError;
-        p_.speedOn = on;
-        p_.speed = value;
+        other.overSpeedOn = on;
+        other.overSpeed = value;
         return kOk;
     case u'P':
         if (!splitSwitch(rest, &on, &value))
             return kError;
-        p_.displacementOn = on;
-        p_.displacement = value;
+        other.displacementOn = on;
+        other.displacement = value;
         return kOk;
-    case u'L':
-        p_.localTime = rest;
+    case u'L': {
+        // "<sign><hours>:<minutes>", kept as the window's two boxes hold it
+        const int colon = rest.indexOf(u':');
+        other.localHours = colon < 0 ? rest : rest.left(colon);
+        other.localMinutes = colon < 0 ? QString() : rest.mid(colon + 1);
         return kOk;
+    }
     case u'S':
         if (rest.startsWith(u'O')) {
-            p_.fuel = rest.mid(1);
+            other.fuel = rest.mid(1);
             return kOk;
         }
         return handleSetS(rest);
     case u'H':
-        p_.password = rest;
+        other.password = rest;
         return kOk;
     case u'Q':
-        p_.odometer = rest;
+        other.odometer = rest;
         return kOk;
     case u'X':
         if (!rest.startsWith(u'D'))
@@ -171,7 +193,7 @@ QString Tracker::handle(const QString& line)
     case u'T':
         if (rest.size() != 1 || rest[0] < u'0' || rest[0] > u'4')
             return kError;
-        p_.lastTest = rest[0].unicode() - u'0';
+        lastTest_ = rest[0].unicode() - u'0';
         return kOk;
     case u'U':
         return handleSetU(rest);
@@ -182,29 +204,38 @@ QString Tracker::handle(const QString& line)
 
 QString Tracker::handleSetC(const QString& rest)
 {
+    Gprs& gprs = group(p_.gprs);
     const int comma = rest.indexOf(u',');
     if (comma < 0) {                  // APN alone: the server stays as it was
-        p_.apn = rest;
+        gprs.apn = rest;
         return kOk;
     }
-    p_.apn = rest.left(comma);
+    gprs.apn = rest.left(comma);
     const QString address = rest.mid(comma + 1);
     const int colon = address.lastIndexOf(u':');
-    p_.serverIp = colon < 0 ? address : address.left(colon);
-    p_.serverPort = colon < 0 ? QString() : address.mid(colon + 1);
+    gprs.serverIp = colon < 0 ? address : address.left(colon);
+    gprs.serverPort = colon < 0 ? QString() : address.mid(colon + 1);
     return kOk;
 }
 
 QString Tracker::handleSetM(const QString& rest)
 {
-    // <0|1>,<value><unit letter>
+    // <0|1>,<value><S|M|H>
     bool on = false;
     QString value;
-    if (!splitSwitch(rest, &on, &value) || value.isEmpty() || !value.back().isLetter())
+    if (!splitSwitch(rest, &on, &value) || value.isEmpty())
         return kError;
-    p_.intervalOn = on;
-    p_.intervalUnit = value.back();
-    p_.interval = value.chopped(1);
+    IntervalUnit unit;
+    switch (value.back().unicode()) {
+    case u'S': unit = IntervalUnit::Sec; break;
+    case u'M': unit = IntervalUnit::Min; break;
+    case u'H': unit = IntervalUnit::Hour; break;
+    default: return kError;
+    }
+    Gprs& gprs = group(p_.gprs);
+    gprs.intervalOn = on;
+    gprs.intervalUnit = unit;
+    gprs.interval = value.chopped(1);
     return kOk;
 }
 
@@ -214,7 +245,7 @@ QString Tracker::handleSetA(const QString& rest)
         return kError;
     const int slot = rest[0].unicode() - u'1';
     const QString number = rest.mid(2);
-    p_.tel[slot] = number == QLatin1String("D") ? QString() : number;
+    group(p_.telephones).number[slot] = number == QLatin1String("D") ? QString() : number;
     return rest[0] + QStringLiteral("TEL OK!");
 }
 
@@ -224,19 +255,19 @@ QString Tracker::handleSetI(const QString& rest)
     if (rest.size() < 5 || rest[0] < u'1' || rest[0] > u'5' || rest[1] != u',' || rest[3] != u','
         || (rest[4] != u'0' && rest[4] != u'1'))
         return kError;
-    Fence& fence = p_.fences[rest[0].unicode() - u'1'];
-    const bool out = rest[4] == u'1';
+    Fence& fence = group(p_.fences).fence[rest[0].unicode() - u'1'];
+    const FenceSide side = rest[4] == u'1' ? FenceSide::Out : FenceSide::In;
     if (rest[2] == u'0') {
         if (rest.size() != 6 || rest[5] != u'#')
             return kError;
         fence.on = false;             // switched off: the coordinate is kept
-        fence.out = out;
+        fence.side = side;
         return kOk;
     }
     if (rest[2] != u'1' || rest.size() < 6 || rest[5] != u',')
         return kError;
     fence.on = true;
-    fence.out = out;
+    fence.side = side;
     fence.coordinate = rest.mid(6);
     return kOk;
 }
@@ -245,7 +276,7 @@ QString Tracker::handleSetS(const QString& rest)
 {
     // One value: the shake sensor step. Three comma-separated digits: the arm function.
     if (!rest.contains(u',')) {
-        p_.shakeStep = rest;
+        group(p_.other).shakeStep = rest;
         return kOk;
     }
     if (rest.size() != 5 || rest[1] != u',' || rest[3] != u',')
@@ -253,9 +284,12 @@ QString Tracker::handleSetS(const QString& rest)
     const QChar a = rest[0], k = rest[2], l = rest[4];
     if ((a != u'0' && a != u'1') || k < u'0' || k > u'2' || (l != u'0' && l != u'1'))
         return kError;
-    p_.armOn = a == u'1';
-    p_.armKind = k.unicode() - u'0';
-    p_.armLevel = l.unicode() - u'0';
+    // a: armed at all; k: 0 level, 1 pulse, 2 none; l: 1 high / positive, 0 low / negative
+    PortFunctions& port = group(p_.port);
+    port.armFunction = a == u'0' || k == u'2' ? ArmFunction::None
+                     : k == u'1'              ? ArmFunction::Pulse
+                                              : ArmFunction::Level;
+    port.armLevel = l == u'1' ? Level::High : Level::Low;
     return kOk;
 }
 
@@ -263,16 +297,21 @@ QString Tracker::handleSetXD(const QString& arg)
 {
     if (arg.isEmpty())
         return kOk;                   // nothing selected in the window: nothing changes
+    PortFunctions& port = group(p_.port);
+    const auto door = [this, &port](Level level) {
+        port.doorLevel = level;
+        group(p_.special).doorLevel = level;
+    };
     if (arg == QLatin1String("1B2F2") || arg == QLatin1String("1"))
-        p_.doorHigh = true;
+        door(Level::High);
     else if (arg == QLatin1String("0B2F2") || arg == QLatin1String("0"))
-        p_.doorHigh = false;
+        door(Level::Low);
     else if (arg == QLatin1String("2B0F1"))
-        p_.lineFunction = LineFunction::CallOut;
+        port.lineFunction = LineFunction::CallOut;
     else if (arg == QLatin1String("2B1F0"))
-        p_.lineFunction = LineFunction::InputHigh;
+        port.lineFunction = LineFunction::InputHigh;
     else if (arg == QLatin1String("2B0F0"))
-        p_.lineFunction = LineFunction::InputLow;
+        port.lineFunction = LineFunction::InputLow;
     else
         return kError;
     return kOk;
@@ -282,18 +321,19 @@ QString Tracker::handleSetU(const QString& arg)
 {
     if (arg.isEmpty() || arg == QLatin1String("2,"))
         return kOk;                   // bare prefix: nothing selected, nothing changes
+    SpecialFunctions& special = group(p_.special);
     if (arg == QLatin1String("0"))
-        p_.inputTelTalk = true;
+        special.inputTel = InputTel::Talk;
     else if (arg == QLatin1String("1"))
-        p_.inputTelTalk = false;
+        special.inputTel = InputTel::Listen;
     else if (arg == QLatin1String("3"))
-        p_.sosMute = true;
+        special.sosOutTel = SosOutTel::Mute;
     else if (arg == QLatin1String("4"))
-        p_.sosMute = false;
+        special.sosOutTel = SosOutTel::Spk;
     else if (arg == QLatin1String("2,1"))
-        p_.lockElc = true;
+        special.lockType = LockType::Elc;
     else if (arg == QLatin1String("2,0"))
-        p_.lockElc = false;
+        special.lockType = LockType::Gas;
     else
         return kError;
     return kOk;
@@ -302,83 +342,92 @@ QString Tracker::handleSetU(const QString& arg)
 QString Tracker::dump(bool condorLines) const
 {
     const QString eol = QStringLiteral("\r\n");
+    const Gprs g = p_.gprs.value_or(Gprs{});
+    const OtherSettings o = p_.other.value_or(OtherSettings{});
+    const PortFunctions port = p_.port.value_or(PortFunctions{});
+    const SpecialFunctions special = p_.special.value_or(SpecialFunctions{});
+    const Identity id = p_.identity.value_or(Identity{});
+    const Telephones tel = p_.telephones.value_or(Telephones{});
+    const Fences fences = p_.fences.value_or(Fences{});
     QString out;
 
     // Telephone numbers A..H, then the GPRS fields, each closed by ';'.
     for (int i = 0; i < 8; ++i)
-        out += QChar(u'A' + i) + p_.tel[i] + u';';
-    out += p_.apn + u';' + p_.apnUser + u';' + p_.apnPassword + u';' + p_.serverIp + u';'
-         + p_.serverPort + u';' + eol;
+        out += QChar(u'A' + i) + text(tel.number[i]) + u';';
+    out += text(g.apn) + u';' + text(g.apnUser) + u';' + text(g.apnPassword) + u';' + text(g.serverIp) + u';'
+         + text(g.serverPort) + u';' + eol;
 
     // The odometer is printed as a number of at least six digits.
-    out += QString::number(qMax<qint64>(0, leadingNumber(p_.odometer))).rightJustified(6, u'0')
+    out += QString::number(qMax<qint64>(0, leadingNumber(text(o.odometer)))).rightJustified(6, u'0')
          + QStringLiteral(";Record:,");
     std::array<int, 16> block{};
-    block[0] = byteOf(p_.interval);
-    block[4] = byteOf(p_.displacement);
-    block[8] = p_.intervalUnit.unicode() & 0xFF;
-    block[10] = byteOf(p_.shakeStep);
+    block[0] = byteOf(text(g.interval));
+    block[4] = byteOf(text(o.displacement));
+    // The unit as the letter the SETM command carried.
+    if (g.intervalUnit)
+        block[8] = *g.intervalUnit == IntervalUnit::Sec ? 'S' : *g.intervalUnit == IntervalUnit::Min ? 'M' : 'H';
+    block[10] = byteOf(text(o.shakeStep));
     // In the block the door level reads "0" for high, and input TEL "1" for Talk.
-    block[12] = p_.doorHigh ? 0x00 : 0x10;
-    block[13] = p_.inputTelTalk ? 0x10 : 0x00;
-    block[14] = p_.sosMute ? 0x10 : 0x00;
-    block[15] = p_.lockElc ? 0x10 : 0x00;
+    block[12] = special.doorLevel == Level::High ? 0x00 : 0x10;
+    block[13] = special.inputTel == InputTel::Talk ? 0x10 : 0x00;
+    block[14] = special.sosOutTel == SosOutTel::Mute ? 0x10 : 0x00;
+    block[15] = special.lockType == LockType::Elc ? 0x10 : 0x00;
     for (int v : block)
         out += hexPair(v);
     out += eol;
 
-    out += QStringLiteral("HP:") + p_.httpAddress + u',' + p_.httpPort + eol;
-    out += QStringLiteral("IMEI:") + p_.imei + QStringLiteral(",Ver:") + p_.hwVersion + u','
-         + p_.swVersion + u',' + eol;
+    out += QStringLiteral("HP:") + text(g.httpAddress) + u',' + text(g.httpPort) + eol;
+    out += QStringLiteral("IMEI:") + text(id.imei) + QStringLiteral(",Ver:") + text(id.hardwareVersion) + u','
+         + text(id.softwareVersion) + u',' + eol;
     for (int i = 0; i < 5; ++i)
-        out += QString::number(i + 1) + u':' + p_.fences[i].coordinate + eol;
+        out += QString::number(i + 1) + u':' + text(fences.fence[i].coordinate) + eol;
 
     int switches = 0, sides = 0, defined = 0;
     for (int i = 0; i < 5; ++i) {
-        const Fence& f = p_.fences[i];
-        if (f.on)
+        const Fence& f = fences.fence[i];
+        if (f.on == true)
             switches |= 1 << i;
-        if (f.out)
+        if (f.side != FenceSide::In)
             sides |= 1 << i;
-        if (!f.coordinate.isEmpty())
+        if (!text(f.coordinate).isEmpty())
             defined |= 1 << i;
     }
     out += hexPair(0xE0 | switches) + eol + hexPair(0xE0 | sides) + eol + hexPair(0xE0 | defined) + eol;
 
     if (condorLines) {
         int io = 0;
-        if (p_.lineFunction == LineFunction::CallOut)
+        if (port.lineFunction == LineFunction::CallOut)
             io = 0x10;
-        else if (p_.lineFunction == LineFunction::InputLow)
+        else if (port.lineFunction == LineFunction::InputLow)
             io = 0x01;
         int arm = 0;
-        if (!p_.armOn || p_.armKind == 2)
-            arm = 0x80;
-        else if (p_.armKind == 1)
+        if (port.armFunction == ArmFunction::Pulse)
             arm = 0x40;
-        if (p_.armLevel == 0)
+        else if (port.armFunction != ArmFunction::Level)
+            arm = 0x80;
+        if (port.armLevel != Level::High)
             arm |= 0x20;
         out += hexPair(io) + eol + hexPair(arm) + eol;
     }
 
-    const auto flag = [](bool on) { return on ? u'1' : u'0'; };
-    const QString level = p_.batteryOn
-        ? QString::number(clamped(p_.batteryLevel, 0, 99)).rightJustified(2, u'0') + u'%'
+    const auto flag = [](std::optional<bool> on) { return on == true ? u'1' : u'0'; };
+    const QString level = o.lowBatteryOn == true
+        ? QString::number(clamped(text(o.lowBattery), 0, 99)).rightJustified(2, u'0') + u'%'
         : QStringLiteral("00%");
-    out += QStringLiteral("Speed:") + QString::number(byteOf(p_.speed)) + u';' + flag(p_.speedOn)
-         + u',' + flag(p_.intervalOn) + QStringLiteral(",0,") + flag(p_.displacementOn)
-         + QStringLiteral(",0,") + flag(p_.batteryOn) + u',' + level + eol;
+    out += QStringLiteral("Speed:") + QString::number(byteOf(text(o.overSpeed))) + u';' + flag(o.overSpeedOn)
+         + u',' + flag(g.intervalOn) + QStringLiteral(",0,") + flag(o.displacementOn)
+         + QStringLiteral(",0,") + flag(o.lowBatteryOn) + u',' + level + eol;
 
-    out += QStringLiteral("Password:") + p_.password + eol;
+    out += QStringLiteral("Password:") + text(o.password) + eol;
 
-    // Local time "<sign><hours>:<minutes>": sign in bit 7, +30 min bit 6, +15 min bit 5, hours
-    // in bits 0-4. Minutes fall to the quarter hour below.
-    const QString& t = p_.localTime;
-    const bool negative = t.startsWith(u'-');
-    const QString unsigned_ = (t.startsWith(u'-') || t.startsWith(u'+')) ? t.mid(1) : t;
-    const int colon = unsigned_.indexOf(u':');
-    const int hours = clamped(colon < 0 ? unsigned_ : unsigned_.left(colon), 0, 31);
-    const int minutes = colon < 0 ? 0 : clamped(unsigned_.mid(colon + 1), 0, 59);
+    // Local time: sign in bit 7, +30 min bit 6, +15 min bit 5, hours in bits 0-4. Minutes fall to
+    // the quarter hour below.
+    const QString hoursText = text(o.localHours);
+    const bool negative = hoursText.startsWith(u'-');
+    const QString unsignedHours =
+        (hoursText.startsWith(u'-') || hoursText.startsWith(u'+')) ? hoursText.mid(1) : hoursText;
+    const int hours = clamped(unsignedHours, 0, 31);
+    const int minutes = clamped(text(o.localMinutes), 0, 59);
     int zone = hours;
     if (!negative)
         zone |= 0x80;

@@ -1,15 +1,29 @@
-// The parameter dump parser: what a read puts into the window, and how it copes with a dump that
-// is cut short or garbled.
+// The parameter dump parser: the parameters a read yields, and how it copes with a dump that is
+// cut short or garbled.
 #include "bulk/dump_parser.h"
 
-#include <QHash>
-#include <QRegularExpression>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
 
-using bulk::Effect;
-using Effects = std::vector<Effect>;
+using namespace bulk;
+
+namespace bulk {
+// QCOMPARE's text for a failing comparison.
+char* toString(const Params& p)
+{
+    return QTest::toString(describe(p).join(QStringLiteral("; ")));
+}
+char* toString(const DumpRead& r)
+{
+    QStringList lines = describe(r.params);
+    for (auto [flag, text] : {std::pair{r.intervalError, kIntervalError}, std::pair{r.localTimeError, kLocalTimeError},
+                              std::pair{r.incomplete, kIncompleteDump}})
+        if (flag)
+            lines << text;
+    return QTest::toString(lines.join(QStringLiteral("; ")));
+}
+}  // namespace bulk
 
 namespace {
 
@@ -44,192 +58,171 @@ QStringList condorLines(const QString& io, const QString& arm)
     return lines;
 }
 
-// The window as the effects leave it: texts, selected options and checked boxes, captions, hidden
-// widgets and messages. Selecting an option deselects its group mates, as in the window.
-struct View {
-    QHash<QString, QString> text;
-    QSet<QString> on;
-    QSet<QString> hidden;
-    QStringList messages;
+DumpRead read(const QStringList& lines, bool condor = false) { return parseDump(joined(lines), condor); }
 
-    static View of(const Effects& effects)
-    {
-        static const QList<QStringList> groups = {
-            {"Option1", "Option2", "Option3"}, {"Option23", "Option24"}, {"Option25", "Option26"},
-            {"Option27", "Option28"}, {"Option21", "Option22"}, {"Option18", "Option19", "Option20"},
-            {"Option13", "Option14", "Option15"}, {"Option16", "Option17"}};
-        View v;
-        for (const Effect& e : effects) {
-            switch (e.kind) {
-            case Effect::SetText: v.text[e.control] = e.text; break;
-            case Effect::Select:
-                for (const QStringList& g : groups)
-                    if (g.contains(e.control))
-                        for (const QString& mate : g) v.on.remove(mate);
-                v.on << e.control;
-                break;
-            case Effect::Deselect: v.on.remove(e.control); break;
-            case Effect::SetCheck:
-                e.on ? void(v.on << e.control) : void(v.on.remove(e.control));
-                v.text[e.control] = e.text;
-                break;
-            case Effect::Hide: v.hidden << e.control; break;
-            case Effect::Message: v.messages << e.text; break;
-            }
-        }
-        return v;
-    }
-};
-
-View read(const QStringList& lines, bool condor = false) { return View::of(bulk::parseDump(joined(lines), condor)); }
+// Every field a read of `part` holds has the value it has in `whole`.
+bool within(const Params& part, const Params& whole)
+{
+    const QStringList all = describe(whole);
+    const QSet<QString> wholeFields(all.begin(), all.end());
+    for (const QString& field : describe(part))
+        if (!wholeFields.contains(field))
+            return false;
+    return true;
+}
 
 }  // namespace
 
 class DumpParserTest : public QObject {
     Q_OBJECT
 private slots:
-    void theExampleFillsEveryFrame()
+    void theExampleFillsEveryGroup()
     {
-        const View v = read(exampleLines());
-        QVERIFY(v.messages.isEmpty());
-        const QHash<QString, QString> expected = {
-            {"Text6", "1001"}, {"Text7", "1002"}, {"Text8", ""}, {"Text25", ""}, {"Text26", ""}, {"Text27", ""},
-            {"Text28", ""}, {"Text29", "1008"}, {"Text1", "apn"}, {"Text19", ""}, {"Text20", ""},
-            {"Text3", "10.0.0.1"}, {"Text5", "9000"}, {"Text18", "000150"}, {"Text21", "030"}, {"Text33", "005"},
-            {"Text32", "3"}, {"Text4", "abc"}, {"Text31", "80"}, {"Text2", "350000000000001"}, {"Text30", "1.0"},
-            {"Text23", "2.3"}, {"Text10", "P1"}, {"Text11", "P2"}, {"Text12", "P3"}, {"Text13", ""}, {"Text14", ""},
-            {"Text9", "008"}, {"Combo3", "20%"}, {"Text17", ""}, {"Text15", "+08"}, {"Combo4", "15"},
-            {"Check_d1_on", "ON"}, {"Check_d2_on", "OFF"}, {"Check_d3_on", "ON"}, {"Check_d4_on", "OFF"},
-            {"Check_d5_on", "OFF"}, {"Check_d1_in", "OUT"}, {"Check_d2_in", "IN"}, {"Check_d5_in", "IN"}};
-        for (auto it = expected.begin(); it != expected.end(); ++it)
-            QCOMPARE(v.text.value(it.key(), "<unset>") + " <- " + it.key(), it.value() + " <- " + it.key());
-        for (const char* o : {"Option2", "Option24", "Option26", "Option28", "Option21", "Check_d1_on",
-                              "Check_d3_on", "Check_d2_in", "Check_d5_in"})
-            QVERIFY2(v.on.contains(o), o);
-        for (const char* o : {"Option1", "Check_d2_on", "Check_d4_on", "Check_d1_in", "Option19", "Option14"})
-            QVERIFY2(!v.on.contains(o), o);
+        const DumpRead r = read(exampleLines());
+        QVERIFY(!r.incomplete && !r.intervalError && !r.localTimeError);
+        Params expected;
+        expected.telephones = Telephones{{"1001", "1002", "", "", "", "", "", "1008"}};
+        expected.gprs = Gprs{.apn = "apn", .apnUser = "", .apnPassword = "", .serverIp = "10.0.0.1",
+                             .serverPort = "9000", .httpAddress = "abc", .httpPort = "80", .interval = "030",
+                             .intervalUnit = IntervalUnit::Min, .intervalOn = true};
+        expected.other = OtherSettings{.lowBattery = "20%", .lowBatteryOn = true, .overSpeed = "008",
+                                       .overSpeedOn = true, .localHours = "+08", .localMinutes = "15",
+                                       .fuel = {}, .shakeStep = "3", .odometer = "000150",
+                                       .displacement = "005", .displacementOn = true, .password = ""};
+        expected.special = SpecialFunctions{LockType::Elc, Level::Low, InputTel::Talk, SosOutTel::Spk};
+        expected.identity = Identity{"350000000000001", "1.0", "2.3"};
+        // Switch pair E5: fences 1 and 3 on; side pair E1: fence 1 out; defined pair E7: fences 4
+        // and 5 are empty and off.
+        expected.fences = Fences{{Fence{true, FenceSide::Out, "P1"}, Fence{false, FenceSide::In, "P2"},
+                                  Fence{true, FenceSide::In, "P3"}, Fence{false, FenceSide::In, ""},
+                                  Fence{false, FenceSide::In, ""}}};
+        QCOMPARE(r.params, expected);   // no port group: only read for the Condor model
     }
 
     void condorPairs_data()
     {
         QTest::addColumn<QString>("io");
         QTest::addColumn<QString>("arm");
-        QTest::addColumn<QStringList>("selected");
-        QTest::addColumn<bool>("frame9Hidden");
-        QTest::newRow("no arm, high; call-out") << "10" << "C0" << QStringList{"Option20", "Option14", "Option16"} << false;
-        QTest::newRow("pulse keeps level; output") << "01" << "60" << QStringList{"Option18", "Option15"} << true;
-        QTest::newRow("level arm, low; input low") << "00" << "20" << QStringList{"Option19", "Option13", "Option17"} << false;
-        QTest::newRow("bit 4 wins over bit 0") << "11" << "A0" << QStringList{"Option20", "Option14", "Option17"} << false;
-        QTest::newRow("lower case hex") << "ef" << "e0" << QStringList{"Option18", "Option14", "Option17"} << false;
+        QTest::addColumn<QStringList>("port");
+        QTest::newRow("no arm, high; call-out") << "10" << "C0"
+            << QStringList{"port.armFunction=None", "port.armLevel=High", "port.lineFunction=CallOut"};
+        QTest::newRow("pulse keeps level; input low") << "01" << "60"
+            << QStringList{"port.armFunction=Pulse", "port.lineFunction=InputLow"};
+        QTest::newRow("level arm, low; input high") << "00" << "20"
+            << QStringList{"port.armFunction=Level", "port.armLevel=Low", "port.lineFunction=InputHigh"};
+        QTest::newRow("bit 4 wins over bit 0") << "11" << "A0"
+            << QStringList{"port.armFunction=None", "port.armLevel=Low", "port.lineFunction=CallOut"};
+        QTest::newRow("lower case hex") << "ef" << "e0"
+            << QStringList{"port.armFunction=None", "port.armLevel=Low", "port.lineFunction=InputLow"};
     }
     void condorPairs()
     {
         QFETCH(QString, io);
         QFETCH(QString, arm);
-        QFETCH(QStringList, selected);
-        QFETCH(bool, frame9Hidden);
-        const View condor = read(condorLines(io, arm), true);
-        QVERIFY(condor.messages.isEmpty());
-        QStringList options;
-        for (const QString& o : condor.on)
-            if (QRegularExpression("^Option1[3-9]|^Option20").match(o).hasMatch()) options << o;
-        options.sort();
-        selected.sort();
-        QCOMPARE(options, selected);
-        QCOMPARE(condor.hidden.contains("Frame9"), frame9Hidden);
-        const View other = read(condorLines(io, arm), false);   // not read without the model
-        for (const char* o : {"Option13", "Option14", "Option15", "Option16", "Option17", "Option18", "Option19", "Option20"})
-            QVERIFY(!other.on.contains(o));
+        QFETCH(QStringList, port);
+        const DumpRead condor = read(condorLines(io, arm), true);
+        QVERIFY(!condor.incomplete);
+        QCOMPARE(describe(Params{.port = condor.params.port}), port);
+        QVERIFY(!read(condorLines(io, arm), false).params.port);   // not read without the model
     }
 
     void fields_data()
     {
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("value");   // the control's text, "+X" if X is selected, or a message
-        QTest::newRow("number next to its letter") << int(Phones) << "A;B22;C333;D;E;F;G;H8;;;;;;" << "Text7" << "22";
-        QTest::newRow("eighth number to ;") << int(Phones) << "A;B;C;D;E;F;G;H0086 10;;;;;;" << "Text29" << "0086 10";
-        QTest::newRow("odometer six of seven") << int(Block) << "1234567;ord:,1E000000050000004D00030010100010" << "Text18" << "123456";
-        QTest::newRow("unit 73 is Sec") << int(Block) << "000150;ord:,FF0000000500000073000A0010100010" << "Text21" << "255";
-        QTest::newRow("unit 48 is Hour") << int(Block) << "000150;ord:,05000000050000004800030010100010" << "Option3" << "+Option3";
-        QTest::newRow("unit 6d unknown") << int(Block) << "000150;ord:,1E000000050000006d00030010100010" << "msg" << "Interval Error";
-        QTest::newRow("displacement FA") << int(Block) << "000150;ord:,1E000000FA0000004D00030010100010" << "Text33" << "250";
-        QTest::newRow("shake without zeros") << int(Block) << "000150;ord:,1E000000050000004D000C0010100010" << "Text32" << "12";
-        QTest::newRow("door 0 is Hight") << int(Block) << "000150;ord:,1E000000050000004D00030000000000" << "Option23" << "+Option23";
-        QTest::newRow("http port to line end") << int(Http) << "HP:http://a.b/c,8080" << "Text31" << "8080";
-        QTest::newRow("speed 80") << int(Speed) << "ed:80;1x1xxx1xxx1,20%" << "Text9" << "080";
-        QTest::newRow("speed 120") << int(Speed) << "ed:120;1x1xxx1xxx1,20%" << "Text9" << "120";
-        QTest::newRow("speed off flag") << int(Speed) << "ed:120;0x1xxx1xxx1,20%" << "Text9" << "000";
-        QTest::newRow("interval off flag") << int(Speed) << "ed:8;1x0xxx1xxx1,20%" << "Text21" << "000";
-        QTest::newRow("displacement off flag") << int(Speed) << "ed:8;1x1xxx0xxx1,20%" << "Text33" << "000";
-        QTest::newRow("battery text after off flag") << int(Speed) << "ed:8;1x1xxx1xxx0,35%" << "Combo3" << "35%";
-        QTest::newRow("password to line end") << int(Word) << "word:123456" << "Text17" << "123456";
-        QTest::newRow("local time -08:30") << int(Time) << "48" << "Text15" << "-08";
-        QTest::newRow("local time minutes 45") << int(Time) << "F7" << "Combo4" << "45";
-        QTest::newRow("hours above 23") << int(Time) << "18" << "msg" << "Local Time Error";
+        QTest::addColumn<QStringList>("fields");   // "key=value" lines the read holds, or "!" and a message
+        QTest::newRow("number next to its letter") << int(Phones) << "A;B22;C333;D;E;F;G;H8;;;;;;" << QStringList{"telephones.2=22", "telephones.3=333"};
+        QTest::newRow("eighth number to ;") << int(Phones) << "A;B;C;D;E;F;G;H0086 10;;;;;;" << QStringList{"telephones.8=0086 10"};
+        QTest::newRow("odometer six of seven") << int(Block) << "1234567;ord:,1E000000050000004D00030010100010" << QStringList{"other.odometer=123456"};
+        QTest::newRow("unit 73 is Sec") << int(Block) << "000150;ord:,FF0000000500000073000A0010100010" << QStringList{"gprs.interval=255", "gprs.intervalUnit=Sec"};
+        QTest::newRow("unit 48 is Hour") << int(Block) << "000150;ord:,05000000050000004800030010100010" << QStringList{"gprs.interval=005", "gprs.intervalUnit=Hour"};
+        QTest::newRow("unit 6d unknown") << int(Block) << "000150;ord:,1E000000050000006d00030010100010" << QStringList{"!Interval Error"};
+        QTest::newRow("displacement FA") << int(Block) << "000150;ord:,1E000000FA0000004D00030010100010" << QStringList{"other.displacement=250"};
+        QTest::newRow("shake without zeros") << int(Block) << "000150;ord:,1E000000050000004D000C0010100010" << QStringList{"other.shakeStep=12"};
+        QTest::newRow("door 0 is Hight") << int(Block) << "000150;ord:,1E000000050000004D00030000000000" << QStringList{"special.doorLevel=High", "special.inputTel=Listen", "special.sosOutTel=Spk", "special.lockType=Gas"};
+        QTest::newRow("http port to line end") << int(Http) << "HP:http://a.b/c,8080" << QStringList{"gprs.httpAddress=http://a.b/c", "gprs.httpPort=8080"};
+        QTest::newRow("speed 80") << int(Speed) << "ed:80;1x1xxx1xxx1,20%" << QStringList{"other.overSpeed=080"};
+        QTest::newRow("speed 120") << int(Speed) << "ed:120;1x1xxx1xxx1,20%" << QStringList{"other.overSpeed=120", "other.overSpeedOn=on"};
+        QTest::newRow("speed off flag") << int(Speed) << "ed:120;0x1xxx1xxx1,20%" << QStringList{"other.overSpeed=120", "other.overSpeedOn=off"};
+        QTest::newRow("interval off flag") << int(Speed) << "ed:8;1x0xxx1xxx1,20%" << QStringList{"gprs.interval=030", "gprs.intervalOn=off"};
+        QTest::newRow("displacement off flag") << int(Speed) << "ed:8;1x1xxx0xxx1,20%" << QStringList{"other.displacementOn=off"};
+        QTest::newRow("battery text after off flag") << int(Speed) << "ed:8;1x1xxx1xxx0,35%" << QStringList{"other.lowBattery=35%", "other.lowBatteryOn=off"};
+        QTest::newRow("password to line end") << int(Word) << "word:123456" << QStringList{"other.password=123456"};
+        QTest::newRow("local time -08:30") << int(Time) << "48" << QStringList{"other.localHours=-08", "other.localMinutes=30"};
+        QTest::newRow("local time minutes 45") << int(Time) << "F7" << QStringList{"other.localHours=+23", "other.localMinutes=45"};
+        QTest::newRow("hours above 23") << int(Time) << "18" << QStringList{"!Local Time Error", "other.localHours=-"};
     }
     void fields()
     {
         QFETCH(int, line);
         QFETCH(QString, text);
-        QFETCH(QString, control);
-        QFETCH(QString, value);
+        QFETCH(QStringList, fields);
         QStringList lines = exampleLines();
         lines[line] = text;
-        const View v = read(lines);
-        if (control == "msg")
-            QCOMPARE(v.messages, QStringList{value});
-        else if (value.startsWith('+'))
-            QVERIFY(v.on.contains(value.mid(1)));
-        else
-            QCOMPARE(v.text.value(control), value);
-        if (control != "msg")
-            QVERIFY(v.messages.isEmpty());
+        const DumpRead r = read(lines);
+        const QStringList all = describe(r.params);
+        QStringList messages;
+        if (r.intervalError)
+            messages << kIntervalError;
+        if (r.localTimeError)
+            messages << kLocalTimeError;
+        QVERIFY(!r.incomplete);
+        QStringList expectedMessages;
+        for (const QString& f : fields) {
+            if (f.startsWith('!'))
+                expectedMessages << f.mid(1);
+            else
+                QVERIFY2(all.contains(f), qPrintable(f + " not in: " + all.join("; ")));
+        }
+        QCOMPARE(messages, expectedMessages);
     }
 
-    void intervalOffDeselectsTheUnitAndLocalTimeErrorEndsTheRead()
+    void aLocalTimeErrorEndsTheReadAndAReplyNotBeginningWithAIsNoRead()
     {
         QStringList lines = exampleLines();
-        lines[Speed] = "ed:8;1x0xxx1xxx1,20%";
-        QVERIFY(!read(lines).on.contains("Option2"));
         lines[Time] = "18";
-        const Effects effects = bulk::parseDump(joined(lines), false);
-        QCOMPARE(effects.back().kind, Effect::Message);
-        QCOMPARE(View::of(effects).text.value("Text15"), QString("-"));
-        QVERIFY(!View::of(effects).text.contains("Combo4"));
-        QVERIFY(bulk::parseDump(" " + joined(exampleLines()), false).empty());   // not beginning with "A"
+        const DumpRead r = read(lines);
+        QVERIFY(r.localTimeError && !r.incomplete);
+        QVERIFY(!r.params.other->localMinutes);                                   // Combo4 left as it was
+        QCOMPARE(parseDump(" " + joined(exampleLines()), false), DumpRead{});     // not beginning with "A"
     }
 
-    void fencePairsApplyFromFiveDownToOne()
+    void aFenceTheDefinedPairLeavesOutIsEmptyAndOff()
     {
         QStringList lines = exampleLines();
         lines[Switch] = "FF";
-        lines[Defined] = "F0";   // fences 1 to 4 undefined: emptied and switched off after the switch pair
-        const View v = read(lines);
-        QCOMPARE(v.text.value("Text10"), QString());
-        QCOMPARE(v.text.value("Check_d4_on"), QString("OFF"));
-        QCOMPARE(v.text.value("Check_d5_on"), QString("ON"));
-        QVERIFY(v.on.contains("Check_d5_on") && !v.on.contains("Check_d1_on"));
+        lines[Defined] = "F0";   // fences 1 to 4 undefined, whatever the switch pair said
+        const Fences fences = *read(lines).params.fences;
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(fences.fence[i].coordinate, std::optional<QString>(QString()));
+            QCOMPARE(fences.fence[i].on, std::optional<bool>(false));
+        }
+        QCOMPARE(fences.fence[4].on, std::optional<bool>(true));
     }
 
-    // A dump cut anywhere fills what it reached and says once that it is incomplete.
+    // A dump cut anywhere keeps what it reached, with the values of the whole dump, and says that
+    // it is incomplete.
     void everyPrefixOfAGoodDump()
     {
         for (const QString& full : {joined(exampleLines()), joined(condorLines("10", "C0"))}) {
             const bool condor = full.count("\r\n") > 15;
-            const Effects whole = bulk::parseDump(full, condor);
+            const DumpRead whole = parseDump(full, condor);
+            QVERIFY(!whole.incomplete);
+            int fieldsBefore = 0;
             for (qsizetype n = 0; n < full.size(); ++n) {
-                const Effects cut = bulk::parseDump(full.left(n), condor);
+                const DumpRead cut = parseDump(full.left(n), condor);
                 if (n == 0) {
-                    QVERIFY(cut.empty());
+                    QCOMPARE(cut, DumpRead{});
                     continue;
                 }
                 if (cut == whole)
                     continue;   // only the final line end was missing
-                QVERIFY2(!cut.empty() && cut.back() == Effect({Effect::Message, {}, bulk::kIncompleteDump}),
-                         qPrintable(QString::number(n)));
-                QVERIFY2(std::equal(cut.begin(), cut.end() - 1, whole.begin()), qPrintable(QString::number(n)));
+                const QString at = QString::number(n);
+                QVERIFY2(cut.incomplete, qPrintable(at));
+                QVERIFY2(within(cut.params, whole.params), qPrintable(at));
+                const int fields = int(describe(cut.params).size());
+                QVERIFY2(fields >= fieldsBefore, qPrintable(at));   // a longer text never reads less
+                fieldsBefore = fields;
             }
         }
     }
@@ -257,10 +250,9 @@ private slots:
     void outOfFormat()
     {
         QFETCH(QString, dump);
-        const Effects effects = bulk::parseDump(dump, true);
-        const View v = View::of(effects);
-        QCOMPARE(v.messages.count(bulk::kIncompleteDump), 1);
-        QCOMPARE(effects.back().text, bulk::kIncompleteDump);
+        const DumpRead r = parseDump(dump, true);
+        QVERIFY(r.incomplete);
+        QVERIFY(!r.params.other || !r.params.other->localMinutes);   // the read never got to its end
     }
 
     void randomRepliesNeverEscapeTheText()
@@ -278,15 +270,12 @@ private slots:
                 for (int k = rng.bounded(400); k > 0; --k)
                     s += QChar(char16_t(rng.bounded(256)));
             }
-            const Effects effects = bulk::parseDump(s, i % 3 == 0);
-            int closing = 0;
-            for (const Effect& e : effects) {
-                closing += e.kind == Effect::Message && e.text != "Interval Error";
-                QVERIFY(e.kind != Effect::SetText || e.text.size() <= s.size());
-            }
-            QVERIFY(closing <= 1);
-            if (closing)
-                QCOMPARE(effects.back().kind, Effect::Message);
+            const DumpRead r = parseDump(s, i % 3 == 0);
+            QVERIFY(!(r.incomplete && r.localTimeError));
+            forEachField(r.params, [&](const QString& key, const auto& field) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(field)>, std::optional<QString>>)
+                    QVERIFY2(!field || field->size() <= s.size(), qPrintable(key));
+            });
         }
     }
 };

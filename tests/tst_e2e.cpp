@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(outcome(), QStringList{"Setting OK!"});
         QCOMPARE(boxes_->titles, QStringList{"Korvane V2.1"});
         QCOMPARE(sim_->received(), QStringList{"SETCinternet.example"});
-        QCOMPARE(sim_->tracker().params().apn, QString("internet.example"));
+        QCOMPARE(sim_->tracker().params().gprs->apn.value(), QString("internet.example"));
     }
 
     void chunkedSlowReplyIsJudgedWhole()
@@ -198,8 +198,8 @@ private slots:
         click("Command4");
         QCOMPARE(outcome(), QStringList{"Setting Error!"});
         QCOMPARE(sim_->received(), (QStringList{"SETA1,111", "SETA2,D", "SETA3,D"}));
-        QCOMPARE(sim_->tracker().params().tel[0], QString("111"));
-        QVERIFY(sim_->tracker().params().tel[3].isEmpty());
+        QCOMPARE(sim_->tracker().params().telephones->number[0].value(), QString("111"));
+        QCOMPARE(sim_->tracker().params().telephones->number[3].value(), QString());
     }
 
     void condorLineFunctionChain()
@@ -287,8 +287,8 @@ private slots:
         QVERIFY(text("Text1").isEmpty());
         click("Command8");
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 3000);
-        QCOMPARE(text("Text1"), fresh.params().apn);
-        QCOMPARE(text("Text17"), fresh.params().password);
+        QCOMPARE(text("Text1"), fresh.params().gprs->apn.value());
+        QCOMPARE(text("Text17"), fresh.params().other->password.value());
         QCOMPARE(boxes_->texts.size(), 4);
     }
 };

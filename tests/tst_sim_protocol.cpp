@@ -96,7 +96,7 @@ private slots:
         QTest::newRow("slot digit") << "SETA3,555" << "3TEL OK!";
         QTest::newRow("deletion") << "SETA8,D" << "8TEL OK!";
         QTest::newRow("reset") << "SET10" << "RESET!";
-        for (const char* bad : {"HELLO", "set10", "SETA9,1", "SETA1123", "SETI1,2,1#", "SETM1,030", "SETN45",
+        for (const char* bad : {"HELLO", "set10", "SETA9,1", "SETA1123", "SETI1,2,1#", "SETM1,030", "SETM1,030s", "SETN45",
                                 "SETS1,3,0", "SETT5", "SETU5"})
             QTest::newRow(bad) << bad << "ERROR!";
         QTest::newRow("blank line") << "" << "";
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(::write(s.fd, "SET", 3) == 3);                                         // half a line: no answer
         QCOMPARE(s.read(100, 100), QByteArray());
         QCOMPARE(s.exchange("Cn\xE9t\r\n"), QByteArray(" OK!"));
-        QCOMPARE(pty.tracker().params().apn, QString::fromLatin1("n\xE9t"));
+        QCOMPARE(pty.tracker().params().gprs->apn.value(), QString::fromLatin1("n\xE9t"));
         QCOMPARE(s.exchange("SETG\r\n"), pty.tracker().dump().toLatin1());
         QCOMPARE(pty.received(), (QStringList{"SETT1", "SETA1,1", "SETA2,2", QString::fromLatin1("SETCn\xE9t"), "SETG"}));
     }
@@ -163,7 +163,7 @@ private slots:
         pty.faults() = {};
         pty.faults().failOn = "SETC";
         QCOMPARE(s.exchange("SETCchanged\r\n"), QByteArray("ERROR!"));
-        QCOMPARE(pty.tracker().params().apn, QString("cmnet"));
+        QCOMPARE(pty.tracker().params().gprs->apn.value(), QString("cmnet"));
         pty.faults() = {};
         pty.faults().silent = true;
         QCOMPARE(s.exchange("SETT1\r\n"), QByteArray());
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(QFileInfo(ports::entryPath(6)).symLinkTarget(), pty.slavePath());
         Slave again(ports::entryPath(6));
         QCOMPARE(again.exchange("SETT4\r\n"), QByteArray(" OK!"));
-        QCOMPARE(pty.tracker().params().apn, QString("kept"));
+        QCOMPARE(pty.tracker().params().gprs->apn.value(), QString("kept"));
     }
 
     void neverTakesAnotherDevicesLink()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -10,17 +11,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const bool condor = data[0] & 1;
     const QString reply = QString::fromLatin1(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
-    const auto effects = bulk::parseDump(reply, condor);
-    int incomplete = 0;
-    for (const auto& e : effects) {
-        if (e.kind == bulk::Effect::Message && e.text == bulk::kIncompleteDump)
-            ++incomplete;
-        if (e.kind == bulk::Effect::SetText && e.text.size() > reply.size())
-            abort();   // a field longer than the reply came from outside it
-    }
-    if (incomplete > 1 || (incomplete == 1 && effects.back().text != bulk::kIncompleteDump))
+    const bulk::DumpRead read = bulk::parseDump(reply, condor);
+    if (!reply.startsWith(QLatin1Char('A')) && !(read == bulk::DumpRead{}))
         abort();
-    if (!reply.startsWith(QLatin1Char('A')) && !effects.empty())
-        abort();
+    if (!condor && read.params.port)
+        abort();   // the port pairs are read for the Condor model only
+    if (read.incomplete && read.localTimeError)
+        abort();   // the local time is the last field: an error there ends a whole read
+    bool tooLong = false;
+    bulk::forEachField(read.params, [&](const QString&, const auto& field) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(field)>, std::optional<QString>>)
+            tooLong = tooLong || (field && field->size() > reply.size());
+    });
+    if (tooLong)
+        abort();   // a field longer than the reply came from outside it
     return 0;
 }

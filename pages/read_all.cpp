@@ -4,8 +4,6 @@
 #include "link/port.h"
 #include "pages/form2.h"
 
-#include <QAbstractButton>
-
 void Form2::readAll(const QStringList& boxesToEmpty)
 {
     if (!engine_->prologue())
@@ -38,20 +36,7 @@ void Form2::applyDump(const QString& reply)
 {
     // The reply is taken once; what arrives while a message of the read is open is not part of it,
     // and the watcher does not judge again meanwhile.
-    const auto effects = bulk::parseDump(reply, selected("Option7"));
-    for (const bulk::Effect& e : effects) {
-        switch (e.kind) {
-        case bulk::Effect::SetText: setTxt(e.control, e.text); break;
-        case bulk::Effect::Select: select(e.control); break;
-        case bulk::Effect::Deselect: deselect(e.control); break;
-        case bulk::Effect::SetCheck:
-            setChecked(e.control, e.on);
-            setCaption(e.control, e.text);
-            break;
-        case bulk::Effect::Hide: visible(e.control, false); break;
-        case bulk::Effect::Message: engine_->inform(e.text); break;
-        }
-    }
+    showParams(bulk::parseDump(reply, selected("Option7")));
     engine_->end();
 }
 

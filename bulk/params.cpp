@@ -1,0 +1,39 @@
+#include "bulk/params.h"
+
+namespace bulk {
+
+namespace {
+// The names of an enum's values, in the order of its declaration.
+template <class E, size_t N> QString nameIn(E v, const char* const (&names)[N])
+{
+    const auto i = size_t(v);
+    return i < N ? QString::fromLatin1(names[i]) : QString();
+}
+}  // namespace
+
+QString name(IntervalUnit v) { return nameIn(v, {"Sec", "Min", "Hour"}); }
+QString name(Level v) { return nameIn(v, {"High", "Low"}); }
+QString name(ArmFunction v) { return nameIn(v, {"None", "Level", "Pulse"}); }
+QString name(LineFunction v) { return nameIn(v, {"CallOut", "InputHigh", "InputLow"}); }
+QString name(FenceSide v) { return nameIn(v, {"In", "Out"}); }
+QString name(LockType v) { return nameIn(v, {"Elc", "Gas"}); }
+QString name(InputTel v) { return nameIn(v, {"Listen", "Talk"}); }
+QString name(SosOutTel v) { return nameIn(v, {"Mute", "Spk"}); }
+
+namespace {
+QString text(const QString& v) { return v; }
+QString text(bool v) { return v ? QStringLiteral("on") : QStringLiteral("off"); }
+template <class E> QString text(E v) { return name(v); }
+}  // namespace
+
+QStringList describe(const Params& p)
+{
+    QStringList lines;
+    forEachField(p, [&lines](const QString& key, const auto& field) {
+        if (field)
+            lines << key + QLatin1Char('=') + text(*field);
+    });
+    return lines;
+}
+
+}  // namespace bulk
