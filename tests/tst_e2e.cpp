@@ -169,10 +169,11 @@ private slots:
         const QStringList chain = {"SETCapn.three,192.0.2.44:6001", "SETOfleet,pa55",
                                    "SETRhttp://fleet.example/in;8443", "SETM1,120H"};
         QCOMPARE(sim_->received(), oneByOne + chain);
-        const auto& p = sim_->tracker().params();
-        QCOMPARE(p.apn + "|" + p.apnUser + "|" + p.apnPassword + "|" + p.serverIp + "|" + p.serverPort,
+        const bulk::Gprs& g = *sim_->tracker().params().gprs;
+        QCOMPARE(*g.apn + "|" + *g.apnUser + "|" + *g.apnPassword + "|" + *g.serverIp + "|" + *g.serverPort,
                  QString("apn.three|fleet|pa55|192.0.2.44|6001"));
-        QCOMPARE(p.httpAddress + ";" + p.httpPort + ";" + p.interval, QString("http://fleet.example/in;8443;120"));
+        QCOMPARE(*g.httpAddress + ";" + *g.httpPort + ";" + *g.interval, QString("http://fleet.example/in;8443;120"));
+        QCOMPARE(g.intervalUnit, bulk::IntervalUnit::Hour);
     }
 
     void gprsChainBrokenAtTheUserStep()
