@@ -1,6 +1,6 @@
 #include "pages/form2.h"
 #include "link/port.h"
-#include "link/prompt.h"
+#include "pages/message_box.h"
 #include "link/serial_port.h"
 #include "pages/accessible.h"
 #include "pages/layout.h"

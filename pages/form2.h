@@ -20,7 +20,7 @@ struct Params;
 struct DumpRead;
 }  // namespace bulk
 
-#include "pages/draft.h"
+#include "link/draft.h"
 
 // The one window of the tool. Its controls carry their design names as objectName; each handler is
 // named after its control and event. The handlers share the engine's four values.

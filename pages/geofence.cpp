@@ -1,5 +1,5 @@
 // Frame4 "GEO-FENCE": five fences whose switch and side live in their check boxes' captions.
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 void Form2::FenceSwitch_Click(int fence)

@@ -1,5 +1,5 @@
 // Frame1 "GPRS-SET": the APN, server, HTTP and interval rows and the GPRS write chain.
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 void Form2::Command10_Click()

@@ -1,6 +1,6 @@
 // Frame3 "OTHER-SET": eight single settings and the write chain, whose path depends on the model
 // and on the Fuel and Password check boxes.
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 void Form2::Command27_Click()

@@ -1,6 +1,6 @@
 // Frame5 "PORT-SET": door level, arm function and the line function, whose captions follow the
 // model ("Port11"/"Port8" on Condor, "ARMIN"/"IN-OUT" on Falcon).
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Frame2 "TEL NO.-SET": eight slots and the write chain of slots 1 to 5.
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Frame10 "Test & Especia Set": fixed commands to the vehicle and four two-way choices.
-#include "pages/commands.h"
+#include "link/commands.h"
 #include "pages/form2.h"
 
 void Form2::Fixed_Click(Code code, const QString& command)

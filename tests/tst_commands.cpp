@@ -1,6 +1,6 @@
 // Command builders of every frame, without widgets: the exact line, and every question, note and
 // refusal in its order.
-#include "pages/commands.h"
+#include "link/commands.h"
 
 #include <QTest>
 

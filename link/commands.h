@@ -1,5 +1,5 @@
 #pragma once
-#include "pages/draft.h"
+#include "link/draft.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "pages/commands.h"
+#include "link/commands.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "link/prompt.h"
+#include "pages/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
