@@ -11,6 +11,7 @@ template <class E, size_t N> QString nameIn(E v, const char* const (&names)[N])
 }
 }  // namespace
 
+QString name(Model v) { return nameIn(v, {"Petrel", "Condor", "Falcon", "Harrier"}); }
 QString name(IntervalUnit v) { return nameIn(v, {"Sec", "Min", "Hour"}); }
 QString name(Level v) { return nameIn(v, {"High", "Low"}); }
 QString name(ArmFunction v) { return nameIn(v, {"None", "Level", "Pulse"}); }

@@ -22,6 +22,10 @@
 //   "fences.2.side"), in the order of the groups below.
 namespace bulk {
 
+// The tracker model chosen in "Model-Select"; it is not a parameter of the tracker but decides which
+// frames the window offers and which steps a write chain takes.
+enum class Model { Petrel, Condor, Falcon, Harrier };   // Option6, Option7, Option8, Option9
+
 enum class IntervalUnit { Sec, Min, Hour };              // Option1, Option2, Option3
 enum class Level { High, Low };                          // "Hight" / "Low"; for a pulse arm: POS / NEG
 enum class ArmFunction { None, Level, Pulse };           // Option14, Option13, Option15
@@ -119,6 +123,7 @@ struct Params {
 };
 
 // Names of the choices, as the keys and values of forEachField() and describe() use them.
+QString name(Model v);
 QString name(IntervalUnit v);
 QString name(Level v);
 QString name(ArmFunction v);
