@@ -170,6 +170,8 @@ void Form2::build()
 
     installNamedComboBoxes();
     engine_ = std::make_unique<Engine>(*port_, *prompt_, this);
+    runner_ = std::make_unique<Runner>(*engine_, [this] { return fields(); });
+    runner_->beforeStep = [this](Code code) { beforeStep(code); };
     auto* enterPresses = new EnterPresses(this);
 
     for (int i = 0; i < layout::kControlCount; ++i) {
@@ -468,31 +470,29 @@ void Form2::onToggle(const QString& name, std::function<void()> handler)
 
 // ---- sending --------------------------------------------------------------------------------
 
-bool Form2::dispatch(Code code, const Draft& draft)
+void Form2::applyRow(const char* button)
 {
-    const Draft d = guarded(draft);
-    if (!d.ask.isEmpty() && !engine_->ask(d.ask))
-        return false;
-    for (const QString& note : d.notes)
-        engine_->inform(note);
-    if (d.refused()) {
-        engine_->inform(d.refuse);
-        return false;
-    }
-    engine_->send(code, d.line);
-    return true;
+    if (engine_->prologue())
+        runner_->startRow(*rows::row(QLatin1String(button)));
 }
 
-void Form2::chainStep(Code code, const Draft& draft)
+void Form2::write(const char* button)
 {
-    const Draft d = guarded(draft);
-    for (const QString& note : d.notes)
-        engine_->inform(note);
-    if (d.refused()) {
-        engine_->inform(d.refuse);   // the watcher keeps running: "Out-Time !" follows
-        return;
-    }
-    engine_->send(code, d.line);
+    if (engine_->prologue())
+        runner_->startChain(*rows::chain(QLatin1String(button)));
+}
+
+rows::Fields Form2::fields() const
+{
+    rows::Fields f;
+    f.model = selected("Option7")   ? bulk::Model::Condor
+              : selected("Option8") ? bulk::Model::Falcon
+              : selected("Option9") ? bulk::Model::Harrier
+                                    : bulk::Model::Petrel;
+    f.params = readParams();
+    f.writeFuel = checked("Check1");
+    f.writePassword = checked("Check2");
+    return f;
 }
 
 // ---- window, port, watcher ------------------------------------------------------------------
@@ -515,7 +515,51 @@ void Form2::wireHandlers()
         Text24_Change();
     });
 
-    onClick(QStringLiteral("Command5"), [this] { Command5_Click(); });
+    // Every button, option and check box with a handler, by design name.
+    using Handler = void (Form2::*)();
+    const struct { const char* button; Handler handler; } clicks[] = {
+        {"Command5", &Form2::Command5_Click},   {"Command10", &Form2::Command10_Click},
+        {"Command12", &Form2::Command12_Click}, {"Command21", &Form2::Command21_Click},
+        {"Command22", &Form2::Command22_Click}, {"Command23", &Form2::Command23_Click},
+        {"Command2", &Form2::Command2_Click},   {"Command13", &Form2::Command13_Click},
+        {"Command14", &Form2::Command14_Click}, {"Command15", &Form2::Command15_Click},
+        {"Command16", &Form2::Command16_Click}, {"Command17", &Form2::Command17_Click},
+        {"Command18", &Form2::Command18_Click}, {"Command19", &Form2::Command19_Click},
+        {"Command20", &Form2::Command20_Click}, {"Command4", &Form2::Command4_Click},
+        {"Command29", &Form2::Command29_Click}, {"Command30", &Form2::Command30_Click},
+        {"Command31", &Form2::Command31_Click}, {"Command32", &Form2::Command32_Click},
+        {"Command33", &Form2::Command33_Click}, {"Command27", &Form2::Command27_Click},
+        {"Command26", &Form2::Command26_Click}, {"Command25", &Form2::Command25_Click},
+        {"Command38", &Form2::Command38_Click}, {"Command39", &Form2::Command39_Click},
+        {"Command28", &Form2::Command28_Click}, {"Command40", &Form2::Command40_Click},
+        {"Command11", &Form2::Command11_Click}, {"Command1", &Form2::Command1_Click},
+        {"Command34", &Form2::Command34_Click}, {"Command35", &Form2::Command35_Click},
+        {"Command36", &Form2::Command36_Click}, {"Command41", &Form2::Command41_Click},
+        {"Command42", &Form2::Command42_Click}, {"Command43", &Form2::Command43_Click},
+        {"Command44", &Form2::Command44_Click}, {"Command50", &Form2::Command50_Click},
+        {"Command47", &Form2::Command47_Click}, {"Command48", &Form2::Command48_Click},
+        {"Command49", &Form2::Command49_Click}, {"Command51", &Form2::Command51_Click},
+        {"Command8", &Form2::Command8_Click},   {"Command3", &Form2::Command3_Click},
+        {"Command6", &Form2::Command6_Click},
+    };
+    for (const auto& c : clicks)
+        onClick(QLatin1String(c.button), [this, handler = c.handler] { (this->*handler)(); });
+    // An option's handler runs when it becomes selected, also by code.
+    const struct { const char* option; Handler handler; } selects[] = {
+        {"Option6", &Form2::Option6_Click},   {"Option7", &Form2::Option7_Click},   {"Option8", &Form2::Option8_Click},
+        {"Option9", &Form2::Option9_Click},   {"Option13", &Form2::Option13_Click}, {"Option14", &Form2::Option14_Click},
+        {"Option15", &Form2::Option15_Click}, {"Option16", &Form2::Option16_Click}, {"Option17", &Form2::Option17_Click},
+    };
+    for (const auto& o : selects)
+        onSelect(QLatin1String(o.option), [this, handler = o.handler] { (this->*handler)(); });
+    // A check box's handler runs on every change of its value.
+    onToggle(QStringLiteral("Check1"), [this] { Check1_Click(); });
+    onToggle(QStringLiteral("Check2"), [this] { Check2_Click(); });
+    for (int fence = 1; fence <= 5; ++fence) {
+        onToggle(QStringLiteral("Check_d%1_on").arg(fence), [this, fence] { FenceSwitch_Click(fence); });
+        onToggle(QStringLiteral("Check_d%1_in").arg(fence), [this, fence] { FenceSide_Click(fence); });
+    }
+
     auto* combo2 = static_cast<PortCombo*>(ctl(QStringLiteral("Combo2")));
     // A pick from the list, also of the entry already shown, is one Combo2_Click; completing typed
     // text is not a pick.
@@ -524,13 +568,7 @@ void Form2::wireHandlers()
             Combo2_Click();
     });
 
-    wireModel();
-    wireGprs();
-    wireTelephone();
-    wireGeofence();
-    wireOther();
-    wirePortset();
-    wireSpecial();
+    runner_->registerAll();
     wireReadAll();
     wireInitialize();
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "link/codes.h"
 #include "link/engine.h"
+#include "link/runner.h"
 
 #include <QHash>
 #include <QWidget>
@@ -20,7 +21,6 @@ struct Params;
 struct DumpRead;
 }  // namespace bulk
 
-#include "link/draft.h"
 
 // The one window of the tool. Its controls carry their design names as objectName; each handler is
 // named after its control and event. The handlers share the engine's four values.
@@ -59,13 +59,24 @@ public:
     void Command2_Click();
 
     // Telephone numbers
-    void TelSlot_Click(int slot);   // Command13_Click .. Command20_Click
+    void Command13_Click();
+    void Command14_Click();
+    void Command15_Click();
+    void Command16_Click();
+    void Command17_Click();
+    void Command18_Click();
+    void Command19_Click();
+    void Command20_Click();
     void Command4_Click();
 
     // Geo-fences
     void FenceSwitch_Click(int fence);   // Check_d1_on_Click ..
     void FenceSide_Click(int fence);     // Check_d1_in_Click ..
-    void FenceApply_Click(int fence);    // Command29_Click .. Command33_Click
+    void Command29_Click();
+    void Command30_Click();
+    void Command31_Click();
+    void Command32_Click();
+    void Command33_Click();
 
     // Other settings
     void Command27_Click();
@@ -91,7 +102,11 @@ public:
     void Option17_Click();
 
     // Test and special functions
-    void Fixed_Click(Code code, const QString& command);   // Command41/42/43/44/50
+    void Command41_Click();
+    void Command42_Click();
+    void Command43_Click();
+    void Command44_Click();
+    void Command50_Click();
     void Command47_Click();
     void Command48_Click();
     void Command49_Click();
@@ -120,18 +135,13 @@ private:
     void describeForAssistiveTools();
     void setTabOrder();
     void wireHandlers();
-    void wireModel();
-    void wireGprs();
-    void wireTelephone();
-    void wireGeofence();
-    void wireOther();
-    void wirePortset();
-    void wireSpecial();
     void wireReadAll();
     void wireInitialize();
 
     void enableRow(const char* const (&row)[3], bool on);
     void setFrame8Place();
+    void layoutOtherSet(bool fuel, bool harrier);
+    void showTestFrame(bool on);
     struct PortCaptions {
         const char* frame8;
         const char* label24;
@@ -144,7 +154,6 @@ private:
     void layoutPortPage(const PortCaptions& captions);
     void setArmInputCaption(const char* condor, const char* falcon);
     void describePulse();
-    QString armCommand() const;
     static QStringList readAllBoxes();
 
     // Control access by design name.
@@ -164,11 +173,11 @@ private:
     void onSelect(const QString& name, std::function<void()> handler);
     void onToggle(const QString& name, std::function<void()> handler);
 
-    // Sending: the draft's question, notes and refusal, then the send step.
-    bool dispatch(Code code, const Draft& draft);
-    // A chain step: the reply was accepted and prepare() done; refused input shows its message and
-    // leaves the watcher running, so "Out-Time !" follows.
-    void chainStep(Code code, const Draft& draft);
+    // Sending: the prologue, then the row's command or the chain's first step (link/rows.cpp).
+    void applyRow(const char* button);
+    void write(const char* button);
+    rows::Fields fields() const;     // what the commands read, as the window holds it now
+    void beforeStep(Code code);
 
     void openPort(bool fromList);
     void applyDump(const QString& reply);
@@ -179,6 +188,7 @@ private:
     Port* port_;
     Prompt* prompt_;
     std::unique_ptr<Engine> engine_;
+    std::unique_ptr<Runner> runner_;
     QHash<QString, QWidget*> controls_;
     QPlainTextEdit* monitorView_ = nullptr;
     int viewColumn_ = 0;   // length of the monitor view's last line

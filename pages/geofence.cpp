@@ -1,4 +1,5 @@
-// Frame4 "GEO-FENCE": five fences whose switch and side live in their check boxes' captions.
+// Frame4 "GEO-FENCE": five fences whose switch and side live in their check boxes' captions; the
+// rows' commands read them (link/rows.cpp).
 #include "link/commands.h"
 #include "pages/form2.h"
 
@@ -14,23 +15,8 @@ void Form2::FenceSide_Click(int fence)
     setCaption(name, fence::toggledSide(caption(name)));
 }
 
-void Form2::FenceApply_Click(int fence)
-{
-    if (!engine_->prologue())
-        return;
-    dispatch(offset(Code::Fence1, fence - 1),
-             fence::apply(fence, caption(QStringLiteral("Check_d%1_on").arg(fence)),
-                          caption(QStringLiteral("Check_d%1_in").arg(fence)),
-                          txt(QStringLiteral("Text%1").arg(9 + fence))));
-}
-
-void Form2::wireGeofence()
-{
-    for (int fence = 1; fence <= 5; ++fence) {
-        onToggle(QStringLiteral("Check_d%1_on").arg(fence), [this, fence] { FenceSwitch_Click(fence); });
-        onToggle(QStringLiteral("Check_d%1_in").arg(fence), [this, fence] { FenceSide_Click(fence); });
-        onClick(QStringLiteral("Command%1").arg(28 + fence), [this, fence] { FenceApply_Click(fence); });
-        engine_->setRule(offset(Code::Fence1, fence - 1),
-                         [this](const QString&) { engine_->acknowledge(text::kOk); });
-    }
-}
+void Form2::Command29_Click() { applyRow("Command29"); }
+void Form2::Command30_Click() { applyRow("Command30"); }
+void Form2::Command31_Click() { applyRow("Command31"); }
+void Form2::Command32_Click() { applyRow("Command32"); }
+void Form2::Command33_Click() { applyRow("Command33"); }

@@ -21,7 +21,6 @@ void Form2::Command6_Click()
 
 void Form2::wireInitialize()
 {
-    onClick("Command6", [this] { Command6_Click(); });
     engine_->setRule(Code::Initialize, [this](const QString& reply) {
         const auto position = reply.indexOf(QStringLiteral("RESET!")) + 1;
         engine_->end();

@@ -22,18 +22,34 @@ void Form2::setFrame8Place()
     frame8->setGeometry(frame8->x(), layout::px(600), frame8->width(), layout::px(2055));
 }
 
+// The rows of OTHER-SET that a model offers: the fuel table with its check box, and on Harrier
+// also the shake step and the odometer. The password row waits for its check box again.
+void Form2::layoutOtherSet(bool fuel, bool harrier)
+{
+    enableRow(kOdometerRow, harrier);
+    enableRow(kFuelRow, fuel);
+    enableRow(kShakeRow, harrier);
+    enable("Check1", fuel);
+    if (fuel) {
+        setChecked("Check1", false);
+        enable("Command38", false);
+    }
+    setChecked("Check2", false);
+    enable("Command11", false);
+}
+
+void Form2::showTestFrame(bool on)
+{
+    enable("Frame10", on);
+    visible("Frame10", on);
+}
+
 void Form2::Option6_Click()
 {
     enable("Frame5", false);
     visible("Frame5", true);
-    enableRow(kOdometerRow, false);
-    enableRow(kFuelRow, false);
-    enableRow(kShakeRow, false);
-    enable("Frame10", false);
-    visible("Frame10", false);
-    enable("Check1", false);
-    setChecked("Check2", false);
-    enable("Command11", false);
+    showTestFrame(false);
+    layoutOtherSet(false, false);
 }
 
 // Condor and Falcon share the port-function page; they name its lines differently.
@@ -56,51 +72,21 @@ void Form2::Option7_Click()
 {
     layoutPortPage({"Port11 Input Level Select", "Port11-Level", "Port8 Fun Select", "CALL  Fun: Call Out 4 TEL NO.",
                     "Input Fun: Hight Level", "Input Fun: Low Level", "Option20"});
-    enableRow(kOdometerRow, false);
-    enableRow(kFuelRow, false);
-    enableRow(kShakeRow, false);
-    enable("Frame10", false);
-    visible("Frame10", false);
-    enable("Check1", false);
-    setChecked("Check2", false);
-    enable("Command11", false);
+    showTestFrame(false);
+    layoutOtherSet(false, false);
 }
 
 void Form2::Option8_Click()
 {
     layoutPortPage({"ARMIN Input Level Select", "ARMIN-Level", "IN-OUT Fun Select", "Input  Fun: Hight Level",
                     "Input  Fun: Low Level", "Output Fun: OC", "Option19"});
-    enableRow(kOdometerRow, false);
-    enableRow(kFuelRow, true);
-    enableRow(kShakeRow, false);
-    enable("Frame10", false);
-    visible("Frame10", false);
-    enable("Check1", true);
-    setChecked("Check1", false);
-    enable("Command38", false);
-    setChecked("Check2", false);
-    enable("Command11", false);
+    showTestFrame(false);
+    layoutOtherSet(true, false);
 }
 
 void Form2::Option9_Click()
 {
     visible("Frame5", false);
-    visible("Frame10", true);
-    enable("Frame10", true);
-    enableRow(kOdometerRow, true);
-    enableRow(kFuelRow, true);
-    enableRow(kShakeRow, true);
-    enable("Check1", true);
-    setChecked("Check1", false);
-    enable("Command38", false);
-    setChecked("Check2", false);
-    enable("Command11", false);
-}
-
-void Form2::wireModel()
-{
-    onSelect("Option6", [this] { Option6_Click(); });
-    onSelect("Option7", [this] { Option7_Click(); });
-    onSelect("Option8", [this] { Option8_Click(); });
-    onSelect("Option9", [this] { Option9_Click(); });
+    showTestFrame(true);
+    layoutOtherSet(true, true);
 }

@@ -42,7 +42,5 @@ void Form2::applyDump(const QString& reply)
 
 void Form2::wireReadAll()
 {
-    onClick("Command8", [this] { Command8_Click(); });
-    onClick("Command3", [this] { Command3_Click(); });
     engine_->setRule(Code::ReadAll, [this](const QString& reply) { applyDump(reply); });
 }
