@@ -1,6 +1,7 @@
 #include "pages/form2.h"
 #include "link/port.h"
 #include "pages/message_box.h"
+#include "pages/monitor_view.h"
 #include "link/serial_port.h"
 #include "pages/accessible.h"
 #include "pages/layout.h"
@@ -53,38 +54,6 @@ QFont fontFor(layout::Font f)
     case Font::Colon: return song(15, true);
     }
     return times(9);
-}
-
-// The monitor view breaks a line that runs on past this many characters: a tracker that streams
-// without line ends would otherwise make every append lay out one ever longer line.
-constexpr int kViewLine = 512;
-// Lines the view keeps: with kViewLine, about a megabyte of the newest text.
-constexpr int kViewLines = 2048;
-
-// The monitor shows what arrived; line ends become line breaks and other control bytes stay
-// visible as a replacement mark instead of disturbing the view. `column` is the length of the
-// view's last line, kept across chunks.
-QString forView(const QString& text, int& column)
-{
-    QString out;
-    out.reserve(text.size() + text.size() / kViewLine + 1);
-    for (QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == '\r')
-            continue;
-        if (u == '\n') {
-            out += c;
-            column = 0;
-            continue;
-        }
-        if (column >= kViewLine) {
-            out += QLatin1Char('\n');
-            column = 0;
-        }
-        out += (u < 0x20 && u != '\t') ? QChar(0xFFFD) : c;
-        ++column;
-    }
-    return out;
 }
 
 // The port box. Leaving it, or pressing Enter in it, lets QComboBox complete the typed text to a
@@ -188,6 +157,10 @@ void Form2::build()
         case layout::Kind::Label: w = new QLabel(caption, parent); break;
         case layout::Kind::Text: w = new QLineEdit(parent); break;
         case layout::Kind::Memo: {
+            if (std::string_view(c.name) == "Text24") {
+                w = new MonitorView(parent);
+                break;
+            }
             auto* memo = new QPlainTextEdit(parent);
             memo->setTabChangesFocus(true);
             memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -264,12 +237,7 @@ void Form2::build()
     for (const char* name : {"Option5", "Option14", "Option17", "Option19"})
         static_cast<QRadioButton*>(ctl(QLatin1String(name)))->setChecked(true);
 
-    monitorView_ = static_cast<QPlainTextEdit*>(ctl(QStringLiteral("Text24")));
-    monitorView_->setReadOnly(true);
-    monitorView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    monitorView_->setUndoRedoEnabled(false);
-    monitorView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    monitorView_->setMaximumBlockCount(kViewLines);
+    monitorView_ = static_cast<MonitorView*>(ctl(QStringLiteral("Text24")));
 
     describeForAssistiveTools();
     setTabOrder();
@@ -361,19 +329,27 @@ void Form2::setTabOrder()
 
 QWidget* Form2::ctl(const QString& name) const
 {
+    // A misspelt design name is a fault of the program itself: stop at once, in every build.
     QWidget* w = controls_.value(name);
-    Q_ASSERT_X(w, "Form2::ctl", qPrintable(name));
+    if (!w)
+        qFatal("Form2: no control named %s", qPrintable(name));
     return w;
+}
+
+QString controlText(const QWidget* w)
+{
+    if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text();
+    if (auto* m = qobject_cast<const QPlainTextEdit*>(w)) return m->toPlainText();
+    if (auto* c = qobject_cast<const QComboBox*>(w)) return c->currentText();
+    if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
+    if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<const QGroupBox*>(w)) return g->title();
+    return {};
 }
 
 QString Form2::txt(const QString& name) const
 {
-    QWidget* w = ctl(name);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) return m->toPlainText();
-    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    return caption(name);
+    return controlText(ctl(name));
 }
 
 void Form2::setTxt(const QString& name, const QString& text)
@@ -388,11 +364,7 @@ void Form2::setTxt(const QString& name, const QString& text)
 
 QString Form2::caption(const QString& name) const
 {
-    QWidget* w = ctl(name);
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    return {};
+    return controlText(ctl(name));
 }
 
 void Form2::setCaption(const QString& name, const QString& text)
@@ -472,14 +444,20 @@ void Form2::onToggle(const QString& name, std::function<void()> handler)
 
 void Form2::applyRow(const char* button)
 {
+    const rows::Row* row = rows::row(QLatin1String(button));
+    if (!row)
+        qFatal("Form2: %s has no row", button);
     if (engine_->prologue())
-        runner_->startRow(*rows::row(QLatin1String(button)));
+        runner_->startRow(*row);
 }
 
 void Form2::write(const char* button)
 {
+    const rows::Chain* chain = rows::chain(QLatin1String(button));
+    if (!chain)
+        qFatal("Form2: %s has no chain", button);
     if (engine_->prologue())
-        runner_->startChain(*rows::chain(QLatin1String(button)));
+        runner_->startChain(*chain);
 }
 
 rows::Fields Form2::fields() const
@@ -502,18 +480,9 @@ void Form2::wireHandlers()
     connect(&engine_->timer(), &QTimer::timeout, this, &Form2::Timer1_Timer);
     connect(port_, &Port::notified, this, &Form2::MSComm1_OnComm);
     connect(port_, &Port::lost, this, &Form2::MSComm1_Lost);
-    connect(engine_.get(), &Engine::monitorAppended, this, [this](const QString& chunk) {
-        // Appending costs in proportion to the chunk; the view drops its oldest lines itself.
-        QTextCursor end(monitorView_->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(forView(chunk, viewColumn_));
-        Text24_Change();
-    });
-    connect(engine_.get(), &Engine::monitorReplaced, this, [this](const QString& text) {
-        viewColumn_ = 0;
-        monitorView_->setPlainText(forView(text, viewColumn_));
-        Text24_Change();
-    });
+    connect(engine_.get(), &Engine::monitorAppended, monitorView_, &MonitorView::putData);
+    connect(engine_.get(), &Engine::monitorReplaced, monitorView_, &MonitorView::replace);
+    connect(monitorView_, &MonitorView::changed, this, &Form2::Text24_Change);
 
     // Every button, option and check box with a handler, by design name.
     using Handler = void (Form2::*)();
@@ -544,6 +513,11 @@ void Form2::wireHandlers()
     };
     for (const auto& c : clicks)
         onClick(QLatin1String(c.button), [this, handler = c.handler] { (this->*handler)(); });
+    // Every row and chain belongs to a button of the window (ctl() stops at a name it lacks).
+    for (const rows::Row& row : rows::allRows())
+        ctl(QLatin1String(row.button));
+    for (const rows::Chain& chain : rows::allChains())
+        ctl(QLatin1String(chain.button));
     // An option's handler runs when it becomes selected, also by code.
     const struct { const char* option; Handler handler; } selects[] = {
         {"Option6", &Form2::Option6_Click},   {"Option7", &Form2::Option7_Click},   {"Option8", &Form2::Option8_Click},
@@ -669,8 +643,7 @@ void Form2::MSComm1_Lost()
 
 void Form2::Text24_Change()
 {
-    monitorView_->moveCursor(QTextCursor::End);
-    monitorView_->ensureCursorVisible();
+    monitorView_->showNewest();
 }
 
 void Form2::Timer1_Timer()

@@ -14,6 +14,7 @@ class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class MonitorView;
 class QPlainTextEdit;
 class QRadioButton;
 namespace bulk {
@@ -21,6 +22,9 @@ struct Params;
 struct DumpRead;
 }  // namespace bulk
 
+
+// The text a control shows: a box's or combo box's text, a label's, a button's or frame's caption.
+QString controlText(const QWidget* control);
 
 // The one window of the tool. Its controls carry their design names as objectName; each handler is
 // named after its control and event. The handlers share the engine's four values.
@@ -190,6 +194,5 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<Runner> runner_;
     QHash<QString, QWidget*> controls_;
-    QPlainTextEdit* monitorView_ = nullptr;
-    int viewColumn_ = 0;   // length of the monitor view's last line
+    MonitorView* monitorView_ = nullptr;
 };
