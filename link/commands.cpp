@@ -3,8 +3,8 @@
 #include <cmath>
 
 namespace {
-const QString kCloseSpeeding = QStringLiteral("Close Speeding Alarm");
-const QString kReinput = QStringLiteral("PLS Reinput,It shouold be 3 digits");
+constexpr QLatin1String kCloseSpeeding("Close Speeding Alarm");
+constexpr QLatin1String kReinput("PLS Reinput,It shouold be 3 digits");
 
 bool isOffDistance(const QString& t)
 {

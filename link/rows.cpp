@@ -22,7 +22,7 @@ const bulk::PortFunctions& portOf(const Fields& f) { return group(f.params.port)
 const bulk::SpecialFunctions& specialOf(const Fields& f) { return group(f.params.special); }
 QString number(const Fields& f, int slot) { return text(group(f.params.telephones).number[slot - 1]); }
 
-const QString kOk = QStringLiteral(" OK!");
+constexpr QLatin1String kOk(" OK!");
 
 // ---- GPRS -----------------------------------------------------------------------------------
 

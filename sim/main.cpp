@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
-        complain(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+        complain(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
         return 2;
     }
 
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&app]() {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app]() {
         char c = 0;
         while (::read(signalPipe[0], &c, 1) > 0) {}
         app.quit();

@@ -4,9 +4,9 @@ namespace sim {
 
 namespace {
 
-const QString kOk = QStringLiteral(" OK!");
-const QString kError = QStringLiteral("ERROR!");
-const QString kReset = QStringLiteral("RESET!");
+constexpr QLatin1String kOk(" OK!");
+constexpr QLatin1String kError("ERROR!");
+constexpr QLatin1String kReset("RESET!");
 
 // Leading whole number of a text (blanks, optional sign, digits); no digits gives 0. Large values
 // are capped so that later clamping stays meaningful.
