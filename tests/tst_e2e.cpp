@@ -164,6 +164,35 @@ private slots:
         QCOMPARE(g.intervalUnit, bulk::IntervalUnit::Hour);
     }
 
+    // Two trackers attached: the port named in the box is the one that is opened, typed or picked,
+    // and a name the box cannot mean opens nothing at all.
+    void theTypedPortIsTheTrackerConfigured()
+    {
+        sim::PtyTracker second;
+        QVERIFY(second.start());
+        QVERIFY(second.linkAs(6));
+        click("Command5");                           // COM4 closed again
+        type("Combo2", "COM6");
+        click("Command5");
+        QCOMPARE(text("Command5"), QString("CLOSE"));
+        click("Command27");
+        QCOMPARE(outcome(), QStringList{"Setting OK!"});
+        QCOMPARE(second.received(), QStringList{"SETN1,45"});
+        QVERIFY(sim_->received().isEmpty());
+        click("Command5");
+        type("Combo2", "COM16");
+        click("Command5");
+        QCOMPARE(outcome(2), (QStringList{"Setting OK!", "Invalid PORT"}));
+        QCOMPARE(text("Text24"), QString("8002"));
+        QCOMPARE(text("Command5"), QString("OPEN"));
+        hands_->pick("Combo2", "COM4");              // a pick opens at once
+        QCOMPARE(text("Command5"), QString("CLOSE"));
+        click("Command27");
+        QCOMPARE(outcome(3).value(2), QString("Setting OK!"));
+        QCOMPARE(sim_->received(), QStringList{"SETN1,45"});
+        QCOMPARE(second.received().size(), 1);
+    }
+
     void gprsChainBrokenAtTheUserStep()
     {
         sim_->faults().failOn = "SETO";
