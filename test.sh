@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch and runs every test headless:
-#   1. the program as shipped (g++), the whole suite with CTest;
+#   1. the program as shipped (g++), the whole suite with CTest; then clazy over every source;
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang), with the
 #      libFuzzer targets each run for a bounded time.
 # ./test.sh --quick runs the first pass only.
@@ -17,6 +17,10 @@ cmake --build build-test -j"$JOBS"
 ctest --test-dir build-test --output-on-failure
 
 [ "${1:-}" = "--quick" ] && exit 0
+
+# Qt's static analyser at levels 0 and 1: any warning fails the run.
+rm -rf build-clazy
+scripts/clazy.sh build-clazy
 
 rm -rf build-san
 CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
