@@ -142,8 +142,12 @@ Plan plan(const bulk::Profile& profile)
 
     if (p.gprs)
         pressChain(QStringLiteral("gprs"), "Command2");
-    if (p.telephones)
+    if (p.telephones) {
         pressChain(QStringLiteral("telephones"), "Command4");
+        for (int slot = 6; slot <= 8; ++slot)
+            if (p.telephones->number[slot - 1])
+                plan.passedOver << QStringLiteral("telephones.%1 (the window writes numbers 1 to 5)").arg(slot);
+    }
     if (p.other) {
         pressChain(QStringLiteral("other"), "Command1");
         // The chain sends the shake step only for some models; its own row writes it for the rest.
@@ -158,6 +162,8 @@ Plan plan(const bulk::Profile& profile)
             pressRow(group, "Command35");
         if (profile.model == Model::Condor && p.port->lineFunction)
             pressChain(group, "Command36");
+        else if (p.port->lineFunction)
+            plan.passedOver << QStringLiteral("port.lineFunction (only the Condor has a line function command)");
     }
     if (p.special) {
         const QString group = QStringLiteral("special");
@@ -444,6 +450,8 @@ int Session::write(const bulk::Profile& profile)
     fields_ = p.fields;
     plan_ = &p;
     sent_ = 0;
+    for (const QString& field : p.passedOver)
+        out_.progress(QStringLiteral("not written: %1").arg(field));
     for (const PlannedPress& press : p.presses) {
         const int before = pressStart_ = sent_;
         const bool went = transact([this, &press] {

@@ -53,6 +53,7 @@ struct Plan {
     rows::Fields fields;
     std::vector<PlannedPress> presses;
     std::vector<PlannedCommand> commands;
+    QStringList passedOver;   // fields of the profile that no button of the model's window writes
 };
 
 // The buttons a write of `profile` presses, in the window's order: the GPRS WRITE (Command2), the
@@ -60,7 +61,9 @@ struct Plan {
 // when the profile holds those fields, then the shake row Command39 when the chain passes over a
 // shake step the profile holds), the port rows Command34 and Command35 and, on Condor, the chain
 // Command36, the test-frame rows Command47, Command51, Command48, Command49, and the fence rows
-// Command29..Command33. A row whose fields the profile leaves out is not pressed.
+// Command29..Command33. A row whose fields the profile leaves out is not pressed. The line
+// function of a model other than Condor and telephone numbers 6 to 8 (which no button writes) are
+// passed over and named in `passedOver`.
 Plan plan(const bulk::Profile& profile);
 
 // Empty when every group of the profile can be written; else "key: reason". A chain sends every
