@@ -1,5 +1,7 @@
-// Grabs the real window, laid out for one model, into a PNG (for the README's screenshots).
+// Grabs the real window, menu bar included, laid out for one model, into a PNG (for the README's
+// screenshots).
 #include "pages/form2.h"
+#include "pages/main_window.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -15,12 +17,12 @@ int main(int argc, char** argv)
     parser.addOption({"out", "PNG file to write.", "file", "window.png"});
     parser.process(app);
 
-    Form2 window;
+    MainWindow window;
     const QString model = parser.value("model");
-    for (auto* option : window.findChild<QWidget*>("Frame6")->findChildren<QRadioButton*>())
+    for (auto* option : window.form().findChild<QWidget*>("Frame6")->findChildren<QRadioButton*>())
         if (option->text().compare(model, Qt::CaseInsensitive) == 0)
             option->click();
-    window.show();
+    window.start(QString());
     QTimer::singleShot(300, &app, [&] {
         const bool ok = window.grab().save(parser.value("out"));
         app.exit(ok ? 0 : 1);

@@ -5,7 +5,8 @@
 //   korvane-bench [--out FILE] [--only 1,2,...] [--monitor-kib N] [--monitor-runs N]
 //                 [--unbroken-kib N]
 //
-// --only picks figures by number (5 start-up, 8 parser, 1-4 and 6-7 on the window); the monitor
+// --only picks figures by number (5 start-up, 8 parser, 1-4 and 6-7 on the window, 9 korvane-cli
+// write and start-up); the monitor
 // stream is 10 MiB and the stream without line ends 2 MiB (0 leaves it out), each three times.
 //
 // Everything runs on the GUI thread, as in the program: the simulator lives in this process on
@@ -13,6 +14,7 @@
 // as COM4. Waiting is done by the event loop itself (no sleeps, no polling), so that the
 // measurement does not delay the ticks it measures.
 #include "bulk/dump_parser.h"
+#include "bulk/profile.h"
 #include "link/engine.h"
 #include "link/port.h"
 #include "pages/form2.h"
@@ -33,7 +35,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -504,6 +508,124 @@ void benchStartup(Report& report)
                                                           fmt(median(bRss), 1)),
                 fmt(largest(rssDiff), 1) + " MiB", QString::number(rssDiff.size()),
                 verdict(measured, median(rssDiff) <= 8)});
+}
+
+// ---- figure 9: korvane-cli ----------------------------------------------------------------------
+
+struct Ended {
+    bool ok = false;
+    double wallMs = NAN;   // spawn to exit
+    double cpuMs = NAN;
+};
+
+// Starts a program with its output thrown away and waits for it to end.
+Ended runToExit(const QString& program, const QStringList& args)
+{
+    Ended e;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    QList<QByteArray> argBytes{QFile::encodeName(program)};
+    for (const QString& a : args)
+        argBytes << a.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const qint64 t0 = nowNs();
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return e;
+    int status = 0;
+    rusage ru{};
+    while (::wait4(pid, &status, 0, &ru) < 0 && errno == EINTR) {
+    }
+    e.wallMs = toMs(nowNs() - t0);
+    e.cpuMs = (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+    e.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return e;
+}
+
+// 9a: a whole `korvane-cli write` of a full profile, process start to exit, against the simulator
+// in this process (by its device path), over the commands the simulator heard.
+void benchCliWrite(Report& report)
+{
+    std::printf("9a. korvane-cli write\n");
+    constexpr int kRuns = 5;
+    sim::PtyTracker sim;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("fleet.json"));
+    bool valid = sim.start();
+    fillTracker(sim.tracker());
+    sim.tracker().params().port->doorLevel = bulk::Level::High;
+    const bulk::Profile profile = bulk::profileOf(bulk::Model::Condor, sim.tracker().params());
+    valid = valid && bulk::saveProfile(file, profile).isEmpty();
+
+    int commands = 0;
+    QObject::connect(&sim, &sim::PtyTracker::commandReceived, [&commands] { ++commands; });
+    std::vector<double> ms, ratio;
+    for (int i = 0; valid && i < kRuns; ++i) {
+        sim.tracker().reset();
+        commands = 0;
+        QProcess cli;
+        const qint64 t0 = nowNs();
+        cli.start(QStringLiteral(KORVANE_CLI_PATH), {QStringLiteral("write"), sim.slavePath(), file, QStringLiteral("--quiet")});
+        spin([&cli] { return cli.state() == QProcess::NotRunning; }, 30000);
+        const double t = toMs(nowNs() - t0);
+        // Counted only when the tracker ends up holding what was written.
+        if (cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0 ||
+            sim.tracker().params().gprs->apn != profile.params.gprs->apn || commands == 0) {
+            valid = false;
+            break;
+        }
+        ms.push_back(t);
+        ratio.push_back(t / (commands * kTickMs));
+        pause(20);
+    }
+    report.note(QStringLiteral("korvane-cli write: Condor, full profile, %1 commands; median %2 ms, worst %3 ms")
+                    .arg(commands).arg(fmt(median(ms), 1), fmt(largest(ms), 1)));
+    report.add({"9a",
+                QStringLiteral("korvane-cli write of a full profile (%1 commands), process start to exit, "
+                               "time ÷ (commands × 100 ms)").arg(commands),
+                "≤ 1.10", fmt(median(ratio), 3), fmt(largest(ratio), 3), QString::number(ratio.size()),
+                verdict(valid && !ratio.empty(), largest(ratio) <= 1.10)});
+}
+
+// 9b: `korvane-cli --help` against a bare QCoreApplication program, run in pairs back to back.
+void benchCliStartup(Report& report)
+{
+    std::printf("9b. korvane-cli start-up\n");
+    constexpr int kPairs = 20;
+    const QString cli = QStringLiteral(KORVANE_CLI_PATH), core = QStringLiteral(KORVANE_CORE_BASELINE_PATH);
+    runToExit(cli, {QStringLiteral("--help")});   // warm the page cache first, uncounted
+    runToExit(core, {});
+    std::vector<double> diff, cliMs, coreMs, cliCpu, coreCpu;
+    bool valid = true;
+    for (int i = 0; i < kPairs; ++i) {
+        const Ended a = runToExit(cli, {QStringLiteral("--help")});
+        const Ended b = runToExit(core, {});
+        if (!a.ok || !b.ok) {
+            valid = false;
+            continue;
+        }
+        diff.push_back(a.wallMs - b.wallMs);
+        cliMs.push_back(a.wallMs);
+        coreMs.push_back(b.wallMs);
+        cliCpu.push_back(a.cpuMs);
+        coreCpu.push_back(b.cpuMs);
+    }
+    report.note(QStringLiteral("korvane-cli --help (median / worst): %1 / %2 ms, CPU %3 ms; bare QCoreApplication: "
+                               "%4 / %5 ms, CPU %6 ms")
+                    .arg(fmt(median(cliMs), 1), fmt(largest(cliMs), 1), fmt(median(cliCpu), 1),
+                         fmt(median(coreMs), 1), fmt(largest(coreMs), 1), fmt(median(coreCpu), 1)));
+    report.add({"9b", "start-up: korvane-cli --help, start to exit, minus a bare QCoreApplication program",
+                "≤ +20 ms (median pair)",
+                QStringLiteral("%1 ms (%2 vs %3 ms)").arg(fmt(median(diff), 1), fmt(median(cliMs), 1), fmt(median(coreMs), 1)),
+                fmt(largest(diff), 1) + " ms", QString::number(diff.size()),
+                verdict(valid && !diff.empty(), median(diff) <= 20)});
 }
 
 // ---- the window against the simulator ---------------------------------------------------------
@@ -1027,6 +1149,10 @@ int main(int argc, char** argv)
         benchStartup(report);
     if (wanted("8"))
         benchParser(report);
+    if (wanted("9") || wanted("9a"))
+        benchCliWrite(report);
+    if (wanted("9") || wanted("9b"))
+        benchCliStartup(report);
     if (wanted("1") || wanted("2") || wanted("3") || wanted("4") || wanted("6") || wanted("7")) {
         Rig rig;
         if (!rig.up) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 SerialPort::SerialPort(QObject* parent) : Port(parent)
@@ -27,9 +28,15 @@ void SerialPort::setNumber(int n)
         number_ = n;
 }
 
+void SerialPort::setDevicePath(const QString& path)
+{
+    if (!serial_.isOpen())
+        path_ = path;
+}
+
 QString SerialPort::deviceName() const
 {
-    return ports::devicePath(number_);
+    return path_.isEmpty() ? ports::devicePath(number_) : path_;
 }
 
 int SerialPort::open()
@@ -65,6 +72,13 @@ int SerialPort::open()
         default:
             return OtherFailure;
         }
+    }
+    // Qt's own lock file is named after the path it was given, and root passes TIOCEXCL: a lock on
+    // the device itself also holds against another name for it (COM4 and /dev/pts/3) and for root.
+    if (::flock(int(serial_.handle()), LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        serial_.close();
+        return error == EWOULDBLOCK ? AlreadyOpen : OtherFailure;
     }
     dropping_ = false;
     return 0;

@@ -3,7 +3,9 @@
 
 #include <QSerialPort>
 
-// The real port: COMn through the ports folder, 115200 8N1, no flow control.
+// The real port: COMn through the ports folder (or a device named by its path), 115200 8N1, no flow
+// control. An open port holds an exclusive lock on the device, so that no second program, whatever
+// name it opens the device by, writes to the same tracker meanwhile: it gets 8005.
 class SerialPort : public Port {
     Q_OBJECT
 public:
@@ -20,6 +22,8 @@ public:
     bool write(const QString& text) override;
     QString readAll() override;
 
+    // A device by its path (/dev/ttyUSB0) instead of a COM number; empty goes back to the number.
+    void setDevicePath(const QString& path);
     QString deviceName() const;
 
 private:
@@ -28,5 +32,6 @@ private:
 
     QSerialPort serial_;
     int number_ = 1;
+    QString path_;
     bool dropping_ = false;
 };

@@ -1,6 +1,7 @@
 // The tracker's parameters and the window's controls: one function shows a value in the controls,
 // one reads it back from them.
 #include "bulk/dump_parser.h"
+#include "bulk/profile.h"
 #include "link/engine.h"
 #include "pages/form2.h"
 
@@ -74,7 +75,8 @@ template <class E, size_t N> QString optionOf(const Choice<E> (&choices)[N], E v
 // flags, password and local time; the fuel and the port's door level, which no dump holds, last.
 void Form2::showParams(const bulk::DumpRead& read)
 {
-    const Params& p = read.params;
+    // The on-switches are shown as their texts ("000", "00%"), at the points of those texts.
+    const Params p = windowForm(read.params);
     const auto text = [this](const QString& box, const std::optional<QString>& value) {
         if (value)
             setTxt(box, *value);
@@ -138,18 +140,10 @@ void Form2::showParams(const bulk::DumpRead& read)
         choose(port->armLevel, kArmLevel);
     }
     texts(o, &OtherSettings::overSpeed);
-    if (o && o->overSpeedOn == false)
-        setTxt(QStringLiteral("Text9"), QStringLiteral("000"));
-    if (g && g->intervalOn == false) {
-        setTxt(QStringLiteral("Text21"), QStringLiteral("000"));
+    // An interval that is off has no unit, whichever was selected before.
+    if (read.params.gprs && read.params.gprs->intervalOn == false) {
         for (const char* unit : {"Option2", "Option3", "Option1"})
             deselect(QLatin1String(unit));
-    }
-    if (o) {
-        if (o->displacementOn == false)
-            setTxt(QStringLiteral("Text33"), QStringLiteral("000"));
-        if (o->lowBatteryOn == false)
-            setTxt(QStringLiteral("Combo3"), QStringLiteral("00%"));
     }
     texts(o, &OtherSettings::lowBattery, &OtherSettings::password, &OtherSettings::localHours);
     if (read.localTimeError)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Grabs the real window headless under Xvfb, once per model: docs/window-<model>.png.
+# Grabs the real window, menu bar included, headless under Xvfb, once per model:
+# docs/window-<model>.png.
 # Usage: scripts/screenshot.sh [build-dir] [scale]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -2,6 +2,7 @@
 // fresh window; a read's messages at their points; a partial value touching only its fields.
 #include "bulk/dump_parser.h"
 #include "support/rig.h"
+#include "support/snapshot.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,26 +39,9 @@ struct LiveRig : Rig {
     }
 };
 
-// What a technician sees of every design control: texts, marks, captions, frames shown or hidden.
 QStringList snapshot(const Rig& r)
 {
-    QStringList out;
-    for (QWidget* w : r.form.findChildren<QWidget*>()) {
-        const QString name = w->objectName();
-        if (name.isEmpty() || name.startsWith("qt_") || name == "Text24" || name == "Combo2")
-            continue;
-        QString state;
-        if (auto* e = qobject_cast<QLineEdit*>(w)) state = e->text();
-        else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) state = m->toPlainText();
-        else if (auto* c = qobject_cast<QComboBox*>(w)) state = c->currentText();
-        else if (auto* b = qobject_cast<QAbstractButton*>(w)) state = b->text() + (b->isChecked() ? " [x]" : " [ ]");
-        else if (auto* g = qobject_cast<QGroupBox*>(w)) state = g->title() + (g->isVisibleTo(&r.form) ? "" : " hidden");
-        else if (auto* l = qobject_cast<QLabel*>(w)) state = l->text();
-        else continue;
-        out << name + ": " + state;
-    }
-    out.sort();
-    return out;
+    return snapshot(&r.form);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ void DialogAnswerer::poll()
         seenAt_ = clock.elapsed();
         texts << box->text();
         titles << box->windowTitle();
+        icons << box->icon();
         shownAtMs << seenAt_;
     }
     if (clock.elapsed() - seenAt_ < pressDelayMs)

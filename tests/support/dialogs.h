@@ -13,6 +13,7 @@ public:
     explicit DialogAnswerer(QObject* parent = nullptr);
     QStringList texts;
     QStringList titles;
+    QList<int> icons;                    // QMessageBox::Icon of each box
     QList<qint64> shownAtMs;             // since construction
     QList<bool> answers;                 // for OK/Cancel boxes; OK when none is left
     int pressDelayMs = 0;                // how long a box stays open before it is answered
