@@ -11,7 +11,9 @@ Draft asked(const QString& q, const QString& line) { Draft d = Draft::send(line)
 Draft noted(const QString& n, const QString& line) { Draft d = Draft::send(line); d.notes << n; return d; }
 Draft refused(const QString& m) { return Draft::refusal(m); }
 Draft sent(const QString& line) { return Draft::send(line); }
-const QString kReinput = "PLS Reinput,It shouold be 3 digits";
+const char* const kReinput = "PLS Reinput,It shouold be 3 digits";
+const char* const kOver250 = "The Input Value Can't Be Greater Than 250";
+const char* const kLineBreak = "PLS Remove The Line Break From The Input";
 }  // namespace
 
 class CommandsTest : public QObject {
@@ -65,17 +67,17 @@ private slots:
         row("battery half to even", other::battery("12.5%"), sent("SETN1,12"));
         row("battery half up to even", other::battery("13.5"), sent("SETN1,14"));
         row("chain battery keeps fraction", other::chainBattery("12.5%"), sent("SETN1,12.5"));
-        row("battery negative", other::battery("-1"), refused(other::kBatteryRange));
-        row("battery 300%", other::chainBattery("300%"), refused(other::kBatteryRange));
+        row("battery negative", other::battery("-1"), refused("PLS Input A Level From 0 To 255"));
+        row("battery 300%", other::chainBattery("300%"), refused("PLS Input A Level From 0 To 255"));
         row("speed empty", other::speed(""), noted("Close Speeding Alarm", "SETJ0,000"));
         row("speed 120", other::speed("120"), sent("SETJ1,120"));
         row("speed 250", other::speed("250"), sent("SETJ1,250"));
         row("speed 0", other::speed("0"), sent("SETJ0,000"));
         row("speed 12", other::speed("12"), refused(kReinput));
-        row("speed 251", other::speed("251"), refused("The Input Value Can't Be Greater Than 250"));
-        row("speed 40000", other::speed("40000"), refused("The Input Value Can't Be Greater Than 250"));
-        row("speed 1e9", other::speed("1e9"), refused("The Input Value Can't Be Greater Than 250"));
-        row("speed negative", other::speed("-10"), refused(other::kSpeedRange));
+        row("speed 251", other::speed("251"), refused(kOver250));
+        row("speed 40000", other::speed("40000"), refused(kOver250));
+        row("speed 1e9", other::speed("1e9"), refused(kOver250));
+        row("speed negative", other::speed("-10"), refused("PLS Input A Speed From 000 To 250"));
         row("chain speed empty", other::chainSpeed(""), sent("SETJ0,000"));
         row("chain speed 300", other::chainSpeed("300"), refused("Input Value Can't Be Greater Than 250"));
         row("chain speed 12", other::chainSpeed("12"), refused(kReinput));
@@ -90,8 +92,8 @@ private slots:
         row("displacement 0000", other::displacement("0000"), sent("SETP1,0000"));
         row("password empty", other::password(""), refused("Password can't NULL"));
         // Line breaks: refused before any question
-        row("line break", guarded(gprs::apn("a\nSETT1")), refused(kLineBreakRefusal));
-        row("carriage return", guarded(gprs::apnServer("", "ip\r", "1")), refused(kLineBreakRefusal));
+        row("line break", guarded(gprs::apn("a\nSETT1")), refused(kLineBreak));
+        row("carriage return", guarded(gprs::apnServer("", "ip\r", "1")), refused(kLineBreak));
         row("refusal stays", guarded(gprs::apnServer("", "", "1")), [] { Draft d = refused("PLS Input IP"); d.ask = "APN is NULL"; return d; }());
     }
     void builders()

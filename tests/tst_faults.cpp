@@ -4,21 +4,15 @@
 // runs. In every scenario: each outcome reported at most once, the engine back to idle, only
 // whole command lines the window builds on the wire, no stall of the event loop.
 #include "support/live.h"
+#include "support/rig.h"
 #include "support/watchdog.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
 
 namespace {
-
-const QSet<QString> kOutcomes = {"Setting OK!", "Setting Error!", "Out-Time !", "Revert All The Data!",
-                                 "Read Data Incomplete!"};
 
 struct Button {
     const char* name;
@@ -41,23 +35,18 @@ class FaultTest : public QObject {
     Q_OBJECT
 
     LiveWindow live_;
-    sim::PtyTracker& sim_ = live_.sim;
-    SerialPort& port_ = live_.port;
-    ScriptedPrompt& prompt_ = live_.prompt;
-    std::unique_ptr<Form2>& form_ = live_.form;
     QSet<QString> buildable_;       // every line the window sent to a well-behaved tracker
 
     template <class T = QWidget> T* w(const char* name) { return live_.w<T>(name); }
-    bool idle() { return live_.idle(); }
     bool settle(int maxMs)
     {
         // Idle, and still idle after the quiet time of a reply.
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < maxMs) {
-            if (idle()) {
+            if (live_.idle()) {
                 QTest::qWait(250);
-                if (idle())
+                if (live_.idle())
                     return true;
             }
             QTest::qWait(10);
@@ -67,7 +56,7 @@ class FaultTest : public QObject {
     bool press(const char* name)
     {
         auto* b = w<QAbstractButton>(name);
-        if (!b->isEnabled() || !b->isVisibleTo(form_.get()))
+        if (!b->isEnabled() || !b->isVisibleTo(live_.form.get()))
             return false;
         b->click();
         return true;
@@ -80,16 +69,9 @@ class FaultTest : public QObject {
             {"Text26", "13800000005"}, {"Text10", "22.5,114.0,300"}, {"Text14", "23.1,113.2,500"},
             {"Text9", "120"}, {"Text33", "015"}, {"Text17", "123456"}, {"Text16", "0,100,100,4000"},
             {"Text32", "2"}, {"Text18", "000100"}, {"Text15", "+08"}, {"Text7", ""}, {"Text8", ""},
-            {"Text25", ""},
-        };
-        for (const auto& f : fields) {
-            if (auto* line = w<QLineEdit>(f.box))
-                line->setText(f.text);
-            else
-                form_->findChild<QPlainTextEdit*>(f.box)->setPlainText(f.text);
-        }
-        form_->findChild<QComboBox*>("Combo3")->setEditText("30%");
-        form_->findChild<QComboBox*>("Combo4")->setEditText("15");
+            {"Text25", ""}, {"Combo3", "30%"}, {"Combo4", "15"}};
+        for (const auto& f : fields)
+            Rig::put(w(f.box), f.text);
         // A read selects options from the tracker; put them back to one known choice.
         for (const char* option : {"Option2", "Option5", "Option14", "Option17", "Option21", "Option23",
                                    "Option25", "Option27"})
@@ -121,10 +103,10 @@ private slots:
             QVERIFY(press("Command36"));
             QVERIFY(settle(3000));
         }
-        for (const QString& line : sim_.received())
+        for (const QString& line : live_.sim.received())
             buildable_ << line;
-        QVERIFY2(buildable_.size() > 20, qPrintable(QStringList(buildable_.values()).join(" | ")));
-        QVERIFY(!prompt_.shown.contains("Setting Error!"));
+        QVERIFY2(buildable_.size() > 20, qPrintable(live_.sim.received().join(" | ")));
+        QVERIFY(!live_.prompt.shown.contains("Setting Error!"));
     }
 
     void scenarios()
@@ -136,31 +118,33 @@ private slots:
         LoopWatch loop;
         int reported = 0, abandoned = 0, hangUps = 0;
         qint64 longestStall = 0;
+        const QSet<QString> ends = {"Setting OK!", "Setting Error!", "Out-Time !", "Revert All The Data!",
+                                    "Read Data Incomplete!"};
         const QStringList families = {"SETC", "SETO", "SETR", "SETM", "SETA3,", "SETN", "SETJ", "SETL", "SETP",
                                       "SETQ", "SETS", "SETXD", "SETG", "SET10", "SETT"};
         for (int n = 0; n < count; ++n) {
             const QString label = QStringLiteral("scenario %1").arg(n);
             w<QRadioButton>(kModels[rng.bounded(4)])->click();
             fillFields();
-            sim_.faults() = {};
-            sim_.clearReceived();
-            prompt_.shown.clear();
+            live_.sim.faults() = {};
+            live_.sim.clearReceived();
+            live_.prompt.shown.clear();
             const int kind = rng.bounded(9);
             switch (kind) {
-            case 1: sim_.faults().chunkSize = 1 + rng.bounded(6); sim_.faults().chunkDelayMs = rng.bounded(60); break;
-            case 2: sim_.faults().crlf = true; break;
-            case 3: sim_.faults().failOn = families[rng.bounded(families.size())]; break;
-            case 4: sim_.faults().garbage = true; break;
-            case 5: if (rng.bounded(3) == 0) sim_.faults().silent = true; break;   // a timeout costs 2.1 s
-            case 6: sim_.startFlood(11520); break;
-            case 7: sim_.faults().hangUpAfter = rng.bounded(3); break;
-            case 8: sim_.send(QByteArray("\x00\xff\r junk", 8)); break;         // stray bytes while idle
+            case 1: live_.sim.faults().chunkSize = 1 + rng.bounded(6); live_.sim.faults().chunkDelayMs = rng.bounded(60); break;
+            case 2: live_.sim.faults().crlf = true; break;
+            case 3: live_.sim.faults().failOn = families[rng.bounded(families.size())]; break;
+            case 4: live_.sim.faults().garbage = true; break;
+            case 5: if (rng.bounded(3) == 0) live_.sim.faults().silent = true; break;   // a timeout costs 2.1 s
+            case 6: live_.sim.startFlood(11520); break;
+            case 7: live_.sim.faults().hangUpAfter = rng.bounded(3); break;
+            case 8: live_.sim.send(QByteArray("\x00\xff\r junk", 8)); break;         // stray bytes while idle
             default: break;
             }
             const Button& first = kButtons[rng.bounded(int(std::size(kButtons)))];
             loop.reset();
             if (!press(first.name)) {
-                sim_.stopFlood();
+                live_.sim.stopFlood();
                 continue;
             }
             int maxLines = first.commands;
@@ -175,34 +159,34 @@ private slots:
             }
             if (kind == 6) {
                 QTest::qWait(300 + rng.bounded(700));
-                sim_.stopFlood();
+                live_.sim.stopFlood();
             }
             QVERIFY2(settle(8000), qPrintable(label + " never went idle"));
             longestStall = qMax(longestStall, loop.longest);
 
             int outcomes = 0, lost = 0;
-            for (const QString& m : prompt_.shown) {
-                outcomes += kOutcomes.contains(m);
-                lost += m == text::kPortLost;
+            for (const QString& m : live_.prompt.shown) {
+                outcomes += ends.contains(m);
+                lost += m == "Port Lost! Check The Cable And Open It Again";
             }
             QVERIFY2(lost <= 1, qPrintable(label));
-            QVERIFY2(outcomes + lost <= (second ? 2 : 1), qPrintable(label + ": " + prompt_.shown.join(" | ")));
+            QVERIFY2(outcomes + lost <= (second ? 2 : 1), qPrintable(label + ": " + live_.prompt.shown.join(" | ")));
             if (!second && first.alwaysReports && kind != 7)
-                QVERIFY2(outcomes == 1, qPrintable(label + ": " + prompt_.shown.join(" | ")));
+                QVERIFY2(outcomes == 1, qPrintable(label + ": " + live_.prompt.shown.join(" | ")));
             reported += outcomes + lost;
             abandoned += second;
-            QVERIFY2(sim_.received().size() <= maxLines, qPrintable(label + ": " + sim_.received().join(" | ")));
-            for (const QString& line : sim_.received())
+            QVERIFY2(live_.sim.received().size() <= maxLines, qPrintable(label + ": " + live_.sim.received().join(" | ")));
+            for (const QString& line : live_.sim.received())
                 QVERIFY2(buildable_.contains(line), qPrintable(label + " sent " + line));
 
-            if (!port_.isOpen()) {   // the device went away: it comes back, the technician reopens
+            if (!live_.port.isOpen()) {   // the device went away: it comes back, the technician reopens
                 ++hangUps;
                 QCOMPARE(lost, 1);
                 QCOMPARE(w<QAbstractButton>("Command5")->text(), QString("OPEN"));
-                sim_.faults() = {};
-                QVERIFY(sim_.start());
+                live_.sim.faults() = {};
+                QVERIFY(live_.sim.start());
                 w<QAbstractButton>("Command5")->click();
-                QVERIFY2(port_.isOpen(), qPrintable(label + ": " + w<QPlainTextEdit>("Text24")->toPlainText()));
+                QVERIFY2(live_.port.isOpen(), qPrintable(label + ": " + w<QPlainTextEdit>("Text24")->toPlainText()));
             }
         }
         QVERIFY2(longestStall < 200, qPrintable(QString::number(longestStall)));

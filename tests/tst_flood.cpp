@@ -12,10 +12,6 @@ class FloodTest : public QObject {
     Q_OBJECT
 
     LiveWindow live_;
-    sim::PtyTracker& sim_ = live_.sim;
-    SerialPort& port_ = live_.port;
-    ScriptedPrompt& prompt_ = live_.prompt;
-    std::unique_ptr<Form2>& form_ = live_.form;
     qint64 baselineKiB_ = 0;
     qint64 ceilingKiB_ = 0;
 
@@ -24,15 +20,14 @@ class FloodTest : public QObject {
         const int s = qEnvironmentVariableIntValue("KORVANE_FLOOD_SECONDS");
         return s > 0 ? s : 60;
     }
-    bool idle() { return live_.idle(); }
-    QAbstractButton* button(const char* name) { return form_->findChild<QAbstractButton*>(name); }
+    QAbstractButton* button(const char* name) { return live_.form->findChild<QAbstractButton*>(name); }
 
     // Runs the flood for `ms`, clicking a fence box every second: each click must take effect at
     // once. Returns the longest stall of the event loop.
     qint64 flood(int bytesPerSecond, int ms)
     {
         LoopWatch loop;
-        sim_.startFlood(bytesPerSecond);
+        live_.sim.startFlood(bytesPerSecond);
         QElapsedTimer t;
         t.start();
         auto* fence = button("Check_d3_on");
@@ -44,24 +39,24 @@ class FloodTest : public QObject {
                 return -1;
             ceilingKiB_ = qMax(ceilingKiB_, residentKiB());
         }
-        sim_.stopFlood();
+        live_.sim.stopFlood();
         QTest::qWait(300);
         return loop.longest;
     }
 
     void transactionWorks()
     {
-        prompt_.shown.clear();
+        live_.prompt.shown.clear();
         button("Command27")->click();
-        QVERIFY(QTest::qWaitFor([this] { return idle(); }, 3000));
-        QCOMPARE(prompt_.shown, QStringList{"Setting OK!"});
+        QVERIFY(QTest::qWaitFor([this] { return live_.idle(); }, 3000));
+        QCOMPARE(live_.prompt.shown, QStringList{"Setting OK!"});
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(live_.open());
-        form_->show();
+        live_.form->show();
         transactionWorks();
         baselineKiB_ = residentKiB();
     }
@@ -71,23 +66,23 @@ private slots:
         const qint64 stall = flood(11520, seconds() * 1000);
         QVERIFY(stall >= 0);
         QVERIFY2(stall < 200, qPrintable(QString::number(stall)));
-        QVERIFY(prompt_.shown.size() == 1);          // stray text shows nothing
+        QVERIFY(live_.prompt.shown.size() == 1);          // stray text shows nothing
         transactionWorks();
         qInfo("idle flood: longest stall %lld ms", stall);
     }
 
     void floodWhileATransactionWaits()
     {
-        sim_.faults().silent = true;
-        prompt_.shown.clear();
+        live_.sim.faults().silent = true;
+        live_.prompt.shown.clear();
         button("Command40")->click();                // a note first, then the send
-        QCOMPARE(prompt_.shown, QStringList{"Close Shift Detection"});
+        QCOMPARE(live_.prompt.shown, QStringList{"Close Shift Detection"});
         const qint64 stall = flood(11520, seconds() * 1000);
         QVERIFY(stall >= 0 && stall < 200);
         // The flood held the judgement back; once quiet, the reply is judged: not an acknowledgement.
-        QVERIFY(QTest::qWaitFor([this] { return idle(); }, 1000));
-        QCOMPARE(prompt_.shown, (QStringList{"Close Shift Detection", "Setting Error!"}));
-        sim_.faults().silent = false;
+        QVERIFY(QTest::qWaitFor([this] { return live_.idle(); }, 1000));
+        QCOMPARE(live_.prompt.shown, (QStringList{"Close Shift Detection", "Setting Error!"}));
+        live_.sim.faults().silent = false;
         transactionWorks();
         qInfo("flood while waiting: longest stall %lld ms", stall);
     }
@@ -98,8 +93,8 @@ private slots:
         const qint64 stall = flood(400000, 12000);
         QVERIFY(stall >= 0);
         QVERIFY2(stall < 200, qPrintable(QString::number(stall)));
-        QVERIFY(form_->engine().monitor().size() <= 2 * Engine::kMonitorKeep);
-        QVERIFY(form_->findChild<QPlainTextEdit*>("Text24")->document()->characterCount()
+        QVERIFY(live_.form->engine().monitor().size() <= 2 * Engine::kMonitorKeep);
+        QVERIFY(live_.form->findChild<QPlainTextEdit*>("Text24")->document()->characterCount()
                 <= 2 * Engine::kMonitorKeep + 64 * 1024);
         transactionWorks();
         const qint64 growth = ceilingKiB_ - baselineKiB_;

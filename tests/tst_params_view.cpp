@@ -4,40 +4,12 @@
 #include "support/rig.h"
 #include "support/snapshot.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 
 namespace {
-
-// A shown, active window operated by mouse and keyboard.
-struct LiveRig : Rig {
-    LiveRig()
-    {
-        form.show();
-        QApplication::setActiveWindow(&form);
-    }
-    void press(const QString& name)
-    {
-        QWidget* target = w(name);
-        QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
-    }
-    // Clicks into the box, selects what it holds and types over it.
-    void typeOver(const QString& name, const QString& text)
-    {
-        QWidget* box = w(name);
-        auto* combo = qobject_cast<QComboBox*>(box);
-        QWidget* field = combo ? combo->lineEdit() : box;
-        QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(4, field->height() / 2));
-        QWidget* focused = QApplication::focusWidget();
-        QVERIFY2(focused == box || focused == field, qPrintable(name));
-        QTest::keyClick(focused, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(focused, text);
-    }
-};
 
 QStringList snapshot(const Rig& r)
 {
@@ -68,20 +40,20 @@ private slots:
         QFETCH(QString, model);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, options);
-        LiveRig a;
-        a.press(model);
+        ShownRig a;
+        a.hands.click(model);
         for (const QString& box : boxes)
-            a.typeOver(box, box + "-v");
+            a.hands.type(box, box + "-v");
         for (const QString& option : options)
-            a.press(option);
+            a.hands.click(option);
         const bulk::Params value = a.form.readParams();
         QCOMPARE(value.gprs->apn.value(), QString("Text1-v"));
         QCOMPARE(value.other->localMinutes.value(), QString("Combo4-v"));
         QCOMPARE(value.fences->fence[1].side, std::optional(bulk::FenceSide::In));
         QCOMPARE(value.gprs->intervalUnit, std::optional(bulk::IntervalUnit::Hour));
 
-        LiveRig b;
-        b.press(model);
+        ShownRig b;
+        b.hands.click(model);
         const QStringList fresh = snapshot(b);
         b.form.showParams(value);
         QCOMPARE(snapshot(b), snapshot(a));

@@ -15,7 +15,7 @@ using namespace portstool;
 namespace {
 
 QString linkTarget(int com) { return QFileInfo(ports::entryPath(com)).symLinkTarget(); }
-bool entryPresent(int com) { return QFileInfo(ports::entryPath(com)).exists() || QFileInfo(ports::entryPath(com)).isSymLink(); }
+bool entryPresent(int com) { return QFileInfo::exists(ports::entryPath(com)) || QFileInfo(ports::entryPath(com)).isSymLink(); }
 
 PortsSystem plain()
 {

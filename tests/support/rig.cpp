@@ -1,16 +1,14 @@
 #include "support/rig.h"
 
-void Rig::type(const QString& name, const QString& text)
+void Rig::put(QWidget* widget, const QString& text)
 {
-    QWidget* widget = w(name);
     if (auto* e = qobject_cast<QLineEdit*>(widget)) e->setText(text);
     else if (auto* m = qobject_cast<QPlainTextEdit*>(widget)) m->setPlainText(text);
     else if (auto* c = qobject_cast<QComboBox*>(widget)) c->setEditText(text);
 }
 
-QString Rig::text(const QString& name) const
+QString Rig::textOf(QWidget* widget)
 {
-    QWidget* widget = w(name);
     if (auto* e = qobject_cast<QLineEdit*>(widget)) return e->text();
     if (auto* m = qobject_cast<QPlainTextEdit*>(widget)) return m->toPlainText();
     if (auto* c = qobject_cast<QComboBox*>(widget)) return c->currentText();

@@ -1,6 +1,7 @@
 #pragma once
 #include "pages/form2.h"
 #include "support/fakes.h"
+#include "support/hands.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -15,8 +16,10 @@ struct Rig {
 
     template <class T = QWidget> T* w(const QString& name) const { return form.findChild<T*>(name); }
     void click(const QString& name) { w<QAbstractButton>(name)->click(); }
-    void type(const QString& name, const QString& text);
-    QString text(const QString& name) const;
+    void type(const QString& name, const QString& text) { put(w(name), text); }
+    static void put(QWidget* box, const QString& text);   // as a program (or a read) fills it
+    QString text(const QString& name) const { return textOf(w(name)); }
+    static QString textOf(QWidget* widget);   // what a box holds, or a button's caption
     bool on(const QString& name) const { return w<QAbstractButton>(name)->isChecked(); }
     void openPort();                         // "OPEN" on the default COM4
     void tick(int n = 1) { for (int i = 0; i < n; ++i) form.Timer1_Timer(); }
@@ -25,4 +28,14 @@ struct Rig {
     QStringList wire() const { return port.written; }
     QString lastLine() const { return port.written.isEmpty() ? QString() : port.written.last(); }
     void clearLog() { port.written.clear(); prompt.shown.clear(); }
+};
+
+// The rig's window shown and active, operated only by mouse and keys.
+struct ShownRig : Rig {
+    Hands hands{&form};
+    ShownRig()
+    {
+        if (!hands.show())
+            qFatal("the window did not become active");
+    }
 };

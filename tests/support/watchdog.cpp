@@ -9,6 +9,7 @@ qint64 residentKiB()
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     const QString text = QString::fromLatin1(status.readAll());
-    const auto m = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+)")).match(text);
+    static const QRegularExpression resident(QStringLiteral("VmRSS:\\s+(\\d+)"));
+    const auto m = resident.match(text);
     return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
