@@ -15,9 +15,10 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("Configures a GPS vehicle tracker over a serial line."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("profile"),
-                                 QStringLiteral("A profile (.json) to fill the window with at start; nothing is sent."),
-                                 QStringLiteral("[PROFILE]"));
+    parser.addPositionalArgument(
+        QStringLiteral("profile"),
+        QStringLiteral("A profile (.json) to fill the window with at start; nothing is sent."),
+        QStringLiteral("[PROFILE]"));
     parser.process(app);
 
     MainWindow window;

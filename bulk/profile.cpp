@@ -16,13 +16,21 @@ namespace bulk {
 
 namespace {
 
-const QStringList kGroups = {QStringLiteral("gprs"),  QStringLiteral("telephones"), QStringLiteral("fences"),
-                             QStringLiteral("other"), QStringLiteral("port"),       QStringLiteral("special")};
+// Calls f(name, group) for each group that a profile may hold, in file order.
+template <class F> void forEachGroup(Params& p, F&& f)
+{
+    f(QStringLiteral("gprs"), p.gprs);
+    f(QStringLiteral("telephones"), p.telephones);
+    f(QStringLiteral("fences"), p.fences);
+    f(QStringLiteral("other"), p.other);
+    f(QStringLiteral("port"), p.port);
+    f(QStringLiteral("special"), p.special);
+}
 
 bool isSwitch(const QString& key)
 {
-    return key == QLatin1String("gprs.intervalOn") || key == QLatin1String("other.overSpeedOn") ||
-           key == QLatin1String("other.displacementOn") || key == QLatin1String("other.lowBatteryOn");
+    return key == QLatin1String("gprs.intervalOn") || key == QLatin1String("other.overSpeedOn")
+           || key == QLatin1String("other.displacementOn") || key == QLatin1String("other.lowBatteryOn");
 }
 
 // Fields of Params that a profile never holds.
@@ -31,9 +39,18 @@ bool outsideProfiles(const QString& key)
     return isSwitch(key) || key.startsWith(QLatin1String("identity."));
 }
 
-bool hasPortPage(Model m) { return m == Model::Condor || m == Model::Falcon; }
-bool hasSpecialPage(Model m) { return m == Model::Harrier; }
-bool hasFuel(Model m) { return m == Model::Falcon || m == Model::Harrier; }
+bool hasPortPage(Model m)
+{
+    return m == Model::Condor || m == Model::Falcon;
+}
+bool hasSpecialPage(Model m)
+{
+    return m == Model::Harrier;
+}
+bool hasFuel(Model m)
+{
+    return m == Model::Falcon || m == Model::Harrier;
+}
 
 // A value as the message shows it: quoted, line breaks visible, a long one cut short.
 QString quoted(QString v)
@@ -87,12 +104,7 @@ QString choiceList(const QStringList& names)
 QStringList profileKeys()
 {
     Params all;
-    all.gprs.emplace();
-    all.telephones.emplace();
-    all.fences.emplace();
-    all.other.emplace();
-    all.port.emplace();
-    all.special.emplace();
+    forEachGroup(all, [](const QString&, auto& group) { group.emplace(); });
     QStringList keys;
     forEachField(all, [&keys](const QString& key, const auto&) {
         if (!outsideProfiles(key))
@@ -135,8 +147,9 @@ QString setField(Params& p, const QString& key, const QJsonValue& v)
 QString unknownKey(const QString& key, const QStringList& known, const QString& container)
 {
     if (isSwitch(key))
-        return key + QStringLiteral(": unknown key; a profile turns a setting off by its text "
-                                    "(\"000\", or \"00%\" for the battery)");
+        return key
+               + QStringLiteral(": unknown key; a profile turns a setting off by its text "
+                                "(\"000\", or \"00%\" for the battery)");
     if (key == QLatin1String("identity") || key.startsWith(QLatin1String("identity.")))
         return key + QStringLiteral(": unknown key; the unit's IMEI and versions are not part of a profile");
     // The names that may stand here, so that a typing error is easy to see.
@@ -158,10 +171,10 @@ QString readMembers(Params& p, const QJsonObject& object, const QString& prefix,
         const QString key = prefix + it.key();
         const bool plain = !it.key().isEmpty() && !it.key().contains(QLatin1Char('.'));
         const bool leaf = plain && known.contains(key);
-        const bool container = plain && !leaf &&
-                               std::any_of(known.begin(), known.end(), [&key](const QString& k) {
-                                   return k.startsWith(key + QLatin1Char('.'));
-                               });
+        const bool container =
+            plain && !leaf && std::any_of(known.begin(), known.end(), [&key](const QString& k) {
+                return k.startsWith(key + QLatin1Char('.'));
+            });
         if (!leaf && !container)
             return unknownKey(key, known, prefix);
         if (leaf) {
@@ -171,7 +184,8 @@ QString readMembers(Params& p, const QJsonObject& object, const QString& prefix,
         }
         if (!it.value().isObject())
             return key + QStringLiteral(": expected an object { }, not %1").arg(kindOf(it.value()));
-        if (QString error = readMembers(p, it.value().toObject(), key + QLatin1Char('.'), known); !error.isEmpty())
+        if (QString error = readMembers(p, it.value().toObject(), key + QLatin1Char('.'), known);
+            !error.isEmpty())
             return error;
     }
     return {};
@@ -202,11 +216,14 @@ QString readHead(const QJsonObject& root, Model& model)
     if (!version.isDouble() || v != std::floor(v))
         return QStringLiteral("version: expected a whole number, not %1").arg(kindOf(version));
     if (v > kProfileVersion)
-        return QStringLiteral("version: %1 is newer than this Korvane reads (%2); open it with a newer Korvane")
+        return QStringLiteral(
+                   "version: %1 is newer than this Korvane reads (%2); open it with a newer Korvane")
             .arg(QString::number(v, 'g', 12))
             .arg(kProfileVersion);
     if (v < 1)
-        return QStringLiteral("version: %1 is no profile version (%2 is)").arg(QString::number(v, 'g', 12)).arg(kProfileVersion);
+        return QStringLiteral("version: %1 is no profile version (%2 is)")
+            .arg(QString::number(v, 'g', 12))
+            .arg(kProfileVersion);
 
     const QJsonValue m = root.value(QLatin1String("model"));
     const QString models = choiceList(namesOf<Model>());
@@ -242,13 +259,15 @@ QString refusal(const Profile& profile)
     if (const auto& g = p.gprs) {
         const QString ip = g->serverIp.value_or(QString()), port = g->serverPort.value_or(QString());
         if (guarded(gprs::writeStart(g->apn.value_or(QString()), ip, port)).refused())
-            return QStringLiteral("gprs.serverPort: missing or empty; the server %1 needs its port").arg(quoted(ip));
+            return QStringLiteral("gprs.serverPort: missing or empty; the server %1 needs its port")
+                .arg(quoted(ip));
         if (g->interval) {
             const auto unit = g->intervalUnit;
             const Draft d = gprs::interval(*g->interval, unit == IntervalUnit::Sec, unit == IntervalUnit::Min,
                                            unit == IntervalUnit::Hour);
             if (d.refused() && g->interval->size() < 3)
-                return QStringLiteral("gprs.interval: %1 is too short: 3 digits (as \"030\"), or \"000\" for off")
+                return QStringLiteral(
+                           "gprs.interval: %1 is too short: 3 digits (as \"030\"), or \"000\" for off")
                     .arg(quoted(*g->interval));
             if (d.refused())
                 return QStringLiteral("gprs.intervalUnit: missing; the interval %1 needs one of %2")
@@ -260,8 +279,9 @@ QString refusal(const Profile& profile)
         for (int slot = 6; slot <= 8; ++slot) {
             const auto& number = t->number[slot - 1];
             if (number && !number->isEmpty())
-                return QStringLiteral("telephones.%1: %2 can never be written: the window writes numbers 1 to 5; "
-                                      "leave it out or empty")
+                return QStringLiteral(
+                           "telephones.%1: %2 can never be written: the window writes numbers 1 to 5; "
+                           "leave it out or empty")
                     .arg(slot)
                     .arg(quoted(*number));
         }
@@ -282,18 +302,23 @@ QString refusal(const Profile& profile)
 
     if (const auto& o = p.other) {
         if (o->fuel && !hasFuel(profile.model))
-            return QStringLiteral("other.fuel: the %1 has no fuel sensor (only Falcon and Harrier have)").arg(model);
-        if (const auto& b = o->lowBattery; b && (other::battery(*b).refused() || other::chainBattery(*b).refused()))
+            return QStringLiteral("other.fuel: the %1 has no fuel sensor (only Falcon and Harrier have)")
+                .arg(model);
+        if (const auto& b = o->lowBattery;
+            b && (other::battery(*b).refused() || other::chainBattery(*b).refused()))
             return QStringLiteral("other.lowBattery: %1 is out of range (0 to 255)").arg(quoted(*b));
-        if (const auto& s = o->overSpeed; s && (other::speed(*s).refused() || other::chainSpeed(*s).refused())) {
+        if (const auto& s = o->overSpeed;
+            s && (other::speed(*s).refused() || other::chainSpeed(*s).refused())) {
             const double v = other::roundHalfEven(other::leadingNumber(*s));
             if (v >= 0 && v <= 250)
-                return QStringLiteral("other.overSpeed: %1 is too short: 3 digits (as \"120\"), or \"000\" for off")
+                return QStringLiteral(
+                           "other.overSpeed: %1 is too short: 3 digits (as \"120\"), or \"000\" for off")
                     .arg(quoted(*s));
             return QStringLiteral("other.overSpeed: %1 is out of range (000 to 250)").arg(quoted(*s));
         }
         if (o->localHours && other::localTime(*o->localHours, o->localMinutes.value_or(QString())).refused())
-            return QStringLiteral("other.localHours: empty; the hours with their sign are needed (as \"+08\")");
+            return QStringLiteral(
+                "other.localHours: empty; the hours with their sign are needed (as \"+08\")");
         if (o->password && other::password(*o->password).refused())
             return QStringLiteral("other.password: empty; leave it out to keep the tracker's password");
     }
@@ -302,9 +327,18 @@ QString refusal(const Profile& profile)
 
 // ---- writing ----------------------------------------------------------------------------------
 
-QJsonValue json(const QString& v) { return v; }
-QJsonValue json(bool v) { return v; }
-template <class E> QJsonValue json(E v) { return name(v); }
+QJsonValue json(const QString& v)
+{
+    return v;
+}
+QJsonValue json(bool v)
+{
+    return v;
+}
+template <class E> QJsonValue json(E v)
+{
+    return name(v);
+}
 
 void put(QJsonObject& object, const QStringList& path, const QJsonValue& value)
 {
@@ -317,7 +351,7 @@ void put(QJsonObject& object, const QStringList& path, const QJsonValue& value)
     object.insert(path.first(), inner);
 }
 
-}  // namespace
+}   // namespace
 
 std::optional<Model> modelNamed(const QString& text)
 {
@@ -377,7 +411,12 @@ QString validate(const Profile& profile)
             error = key + QStringLiteral(": not part of a profile");
         if constexpr (std::is_same_v<std::decay_t<decltype(*field)>, QString>) {
             if (hasLineBreak(*field))
-                error = key + QStringLiteral(": %1 holds a line break, which would split the command").arg(quoted(*field));
+                error = key
+                        + QStringLiteral(": %1 holds a line break, which would split the command")
+                              .arg(quoted(*field));
+            // A "\ud800" escape alone is no character: such a text could not be saved as UTF-8.
+            else if (!field->isValidUtf16())
+                error = key + QStringLiteral(": holds half of a character (a lone \\u escape)");
         }
     });
     return error.isEmpty() ? refusal(profile) : error;
@@ -423,13 +462,15 @@ ProfileRead parseProfile(const QByteArray& raw)
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parse);
     if (parse.error != QJsonParseError::NoError) {
         const int offset = int(qBound(0, parse.offset, int(bytes.size())));
-        const bool early = parse.error == QJsonParseError::UnterminatedObject ||
-                           parse.error == QJsonParseError::UnterminatedArray ||
-                           parse.error == QJsonParseError::UnterminatedString ||
-                           bytes.mid(offset).trimmed().isEmpty();
+        const bool early = parse.error == QJsonParseError::UnterminatedObject
+                           || parse.error == QJsonParseError::UnterminatedArray
+                           || parse.error == QJsonParseError::UnterminatedString
+                           || bytes.mid(offset).trimmed().isEmpty();
         if (early)
-            return fail(QStringLiteral("the file ends too early (%1): it is cut short").arg(place(bytes, offset)));
-        return fail(QStringLiteral("not a profile: not JSON (%1 at %2)").arg(parse.errorString(), place(bytes, offset)));
+            return fail(
+                QStringLiteral("the file ends too early (%1): it is cut short").arg(place(bytes, offset)));
+        return fail(QStringLiteral("not a profile: not JSON (%1 at %2)")
+                        .arg(parse.errorString(), place(bytes, offset)));
     }
     if (!doc.isObject())
         return fail(QStringLiteral("not a Korvane profile: the file holds a JSON list, not an object { }"));
@@ -440,29 +481,35 @@ ProfileRead parseProfile(const QByteArray& raw)
         return fail(error);
 
     const QStringList known = profileKeys();
-    Params all;
+    Params params;
     for (auto it = root.begin(); it != root.end(); ++it) {
         const QString& key = it.key();
-        if (key == QLatin1String("format") || key == QLatin1String("version") || key == QLatin1String("model"))
+        if (key == QLatin1String("format") || key == QLatin1String("version")
+            || key == QLatin1String("model"))
             continue;
-        if (!kGroups.contains(key)) {
-            if (isSwitch(key) || key == QLatin1String("identity"))
+        bool group = false;
+        QStringList groups;
+        forEachGroup(params, [&](const QString& name, auto& g) {
+            groups << name;
+            if (name == key && it.value().isObject()) {
+                g.emplace();
+                group = true;
+            }
+        });
+        if (!groups.contains(key)) {
+            if (key == QLatin1String("identity"))
                 return fail(unknownKey(key, known, QString()));
-            return fail(key + QStringLiteral(": unknown key (known here: format, version, model, %1)")
-                                  .arg(kGroups.join(QLatin1String(", "))));
+            return fail(key
+                        + QStringLiteral(": unknown key (known here: format, version, model, %1)")
+                              .arg(groups.join(QLatin1String(", "))));
         }
-        if (!it.value().isObject())
+        if (!group)
             return fail(key + QStringLiteral(": expected an object { }, not %1").arg(kindOf(it.value())));
-        if (key == QLatin1String("gprs")) all.gprs.emplace();
-        if (key == QLatin1String("telephones")) all.telephones.emplace();
-        if (key == QLatin1String("fences")) all.fences.emplace();
-        if (key == QLatin1String("other")) all.other.emplace();
-        if (key == QLatin1String("port")) all.port.emplace();
-        if (key == QLatin1String("special")) all.special.emplace();
-        if (QString error = readMembers(all, it.value().toObject(), key + QLatin1Char('.'), known); !error.isEmpty())
+        if (QString error = readMembers(params, it.value().toObject(), key + QLatin1Char('.'), known);
+            !error.isEmpty())
             return fail(error);
     }
-    profile.params = all;
+    profile.params = params;
     if (QString error = validate(profile); !error.isEmpty())
         return fail(error);
     return {profile, QString()};
@@ -494,4 +541,4 @@ QString saveProfile(const QString& path, const Profile& profile)
     return {};
 }
 
-}  // namespace bulk
+}   // namespace bulk

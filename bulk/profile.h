@@ -81,4 +81,4 @@ ProfileRead loadProfile(const QString& path);
 // success, else the reason; nothing is written then.
 QString saveProfile(const QString& path, const Profile& profile);
 
-}  // namespace bulk
+}   // namespace bulk

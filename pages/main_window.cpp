@@ -24,11 +24,12 @@ QString shown(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
-}  // namespace
+}   // namespace
 
 QString DialogFileChooser::openName(QWidget* parent)
 {
-    const QString name = QFileDialog::getOpenFileName(parent, QStringLiteral("Open Profile"), folder_, kFilter);
+    const QString name =
+        QFileDialog::getOpenFileName(parent, QStringLiteral("Open Profile"), folder_, kFilter);
     if (!name.isEmpty())
         folder_ = QFileInfo(name).absolutePath();
     return name;
@@ -47,7 +48,9 @@ QString DialogFileChooser::saveName(QWidget* parent)
 }
 
 MainWindow::MainWindow()
-    : form_(new Form2), ownedChooser_(std::make_unique<DialogFileChooser>()), chooser_(ownedChooser_.get())
+    : form_(new Form2),
+      ownedChooser_(std::make_unique<DialogFileChooser>()),
+      chooser_(ownedChooser_.get())
 {
     build();
 }
@@ -112,7 +115,9 @@ bool MainWindow::openProfile(const QString& path)
 
 void MainWindow::apply(const bulk::Profile& profile)
 {
-    const auto button = [this](const char* name) { return form_->findChild<QAbstractButton*>(QLatin1String(name)); };
+    const auto button = [this](const char* name) {
+        return form_->findChild<QAbstractButton*>(QLatin1String(name));
+    };
     // The model first: its layout decides what the fields below mean and which are offered.
     // Selecting it runs its click handler, as a click would, when it was not selected yet.
     button(kModelOptions[int(profile.model)])->setChecked(true);

@@ -25,8 +25,16 @@ namespace {
 struct StubChooser : FileChooser {
     QString next;
     int asked = 0;
-    QString openName(QWidget*) override { ++asked; return next; }
-    QString saveName(QWidget*) override { ++asked; return next; }
+    QString openName(QWidget*) override
+    {
+        ++asked;
+        return next;
+    }
+    QString saveName(QWidget*) override
+    {
+        ++asked;
+        return next;
+    }
 };
 
 // The program's window on a fake port; Form2's boxes scripted, the window's own boxes real.
@@ -72,7 +80,7 @@ void write(const QString& path, const QByteArray& bytes)
 const QByteArray kNumbers = R"({"format": "korvane-profile", "version": 1, "model": "Condor",
     "telephones": {"1": "+4917011111", "2": "+4917022222", "3": ""}})";
 
-}  // namespace
+}   // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -112,17 +120,23 @@ private slots:
         QTest::addColumn<QString>("model");
         QTest::addColumn<QStringList>("clicks");   // in this order, before the boxes are typed
         QTest::addColumn<QStringList>("boxes");    // name, text, name, text …
-        const QStringList common = {"Text1", "apn.fleet", "Text19", "fleet", "Text20", "pw", "Text3", "10.0.0.7",
-                                    "Text5", "5013", "Text4", "http://fleet.example", "Text31", "8080",
-                                    "Text21", "045", "Text6", "+4917011111", "Text26", "+4917055555",
-                                    "Combo3", "30%", "Text9", "110", "Text15", "+02", "Combo4", "45",
-                                    "Text33", "020", "Text11", "N52.52,E13.40,R300", "Text17", "654321"};
+        const QStringList common = {"Text1",  "apn.fleet",   "Text19", "fleet",
+                                    "Text20", "pw",          "Text3",  "10.0.0.7",
+                                    "Text5",  "5013",        "Text4",  "http://fleet.example",
+                                    "Text31", "8080",        "Text21", "045",
+                                    "Text6",  "+4917011111", "Text26", "+4917055555",
+                                    "Combo3", "30%",         "Text9",  "110",
+                                    "Text15", "+02",         "Combo4", "45",
+                                    "Text33", "020",         "Text11", "N52.52,E13.40,R300",
+                                    "Text17", "654321"};
         const QStringList fence = {"Check_d2_on", "Check_d2_in", "Option2", "Check2"};
         // Option18 lies in Frame9, which the pulse arm hides: it is chosen first.
-        QTest::newRow("Condor") << "Option7" << fence + QStringList{"Option4", "Option18", "Option15", "Option16"}
+        QTest::newRow("Condor") << "Option7"
+                                << fence + QStringList{"Option4", "Option18", "Option15", "Option16"}
                                 << common;
-        QTest::newRow("Harrier") << "Option9" << fence + QStringList{"Check1", "Option22", "Option24", "Option25", "Option27"}
-                                 << common + QStringList{"Text16", "0,100,100,4200", "Text32", "3", "Text18", "001234"};
+        QTest::newRow("Harrier")
+            << "Option9" << fence + QStringList{"Check1", "Option22", "Option24", "Option25", "Option27"}
+            << common + QStringList{"Text16", "0,100,100,4200", "Text32", "3", "Text18", "001234"};
     }
     void savedAfterTypingComesBackInAFreshWindow()
     {
@@ -207,11 +221,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("out of range") << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Harrier",
+        QTest::newRow("out of range")
+            << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Harrier",
             "telephones": {"1": "555"}, "other": {"overSpeed": "300"}})")
-                                      << "other.overSpeed: \"300\" is out of range (000 to 250)";
-        QTest::newRow("cut short") << kNumbers.left(80) << "the file ends too early (line 2, column 18): it is cut short";
-        QTest::newRow("not UTF-8") << QByteArray("\xFF\xFE{\0\"\0") << "not a profile: the file is not UTF-8 text";
+            << "other.overSpeed: \"300\" is out of range (000 to 250)";
+        QTest::newRow("cut short") << kNumbers.left(80)
+                                   << "the file ends too early (line 2, column 18): it is cut short";
+        QTest::newRow("not UTF-8") << QByteArray("\xFF\xFE{\0\"\0")
+                                   << "not a profile: the file is not UTF-8 text";
     }
     void aBadProfileChangesNothing()
     {
@@ -242,8 +259,9 @@ private slots:
         const QString path = dir.filePath("fleet.json");
         s.shortcut(Qt::Key_S, path);
         QVERIFY(answers.waitFor(1, 3000));
-        QCOMPARE(answers.texts,
-                 QStringList{path + " was not saved:\nother.overSpeed: \"300\" is out of range (000 to 250)"});
+        QCOMPARE(
+            answers.texts,
+            QStringList{path + " was not saved:\nother.overSpeed: \"300\" is out of range (000 to 250)"});
         QVERIFY(!QFile::exists(path));
         // Cancelled: no box, no file.
         s.shortcut(Qt::Key_S, QString());
@@ -263,7 +281,8 @@ private slots:
         window.start(dir.filePath("numbers.json"));
         QVERIFY(window.isVisible());
         QVERIFY(window.form().findChild<QAbstractButton*>("Option7")->isChecked());
-        QCOMPARE(window.form().findChild<QWidget*>("Text7")->property("text").toString(), QString("+4917022222"));
+        QCOMPARE(window.form().findChild<QWidget*>("Text7")->property("text").toString(),
+                 QString("+4917022222"));
     }
 
     void aBadProfileAtStartShowsItsMessageThenTheFreshWindow()
@@ -279,8 +298,11 @@ private slots:
         DialogAnswerer answers;
         answers.pressDelayMs = 30;
         window.start(path);
-        QCOMPARE(answers.texts, QStringList{path + " was not opened:\n"
-                                                   "version: 9 is newer than this Korvane reads (1); open it with a newer Korvane"});
+        QCOMPARE(
+            answers.texts,
+            QStringList{path
+                        + " was not opened:\n"
+                          "version: 9 is newer than this Korvane reads (1); open it with a newer Korvane"});
         QVERIFY(window.isVisible());
         QCOMPARE(snapshot(&window.form()), snapshot(fresh.form()));
     }

@@ -29,8 +29,8 @@ Profile full(Model model)
     Profile pr;
     pr.model = model;
     Params& p = pr.params;
-    p.gprs = Gprs{"apn.example", "user", "secret", "10.1.2.3", "5013", "http://fleet.example/in", "8080",
-                  "030", IntervalUnit::Min, std::nullopt};
+    p.gprs = Gprs{"apn.example", "user", "secret",          "10.1.2.3",  "5013", "http://fleet.example/in",
+                  "8080",        "030",  IntervalUnit::Min, std::nullopt};
     Telephones& t = p.telephones.emplace();
     for (int i = 0; i < 5; ++i)
         t.number[i] = QString("+4912345%1").arg(i);
@@ -56,7 +56,7 @@ Profile full(Model model)
     return pr;
 }
 
-}  // namespace
+}   // namespace
 
 class ProfileTest : public QObject {
     Q_OBJECT
@@ -68,26 +68,33 @@ private slots:
         // The file as a whole.
         QTest::newRow("empty") << QByteArray() << "the file is empty";
         QTest::newRow("blank") << QByteArray(" \r\n\t") << "the file is empty";
-        QTest::newRow("not UTF-8") << profileText(R"("gprs": {"apn": "caf)" "\xE9" R"("})")
+        QTest::newRow("not UTF-8") << profileText(R"("gprs": {"apn": "caf)"
+                                                  "\xE9"
+                                                  R"("})")
                                    << "not a profile: the file is not UTF-8 text";
         QTest::newRow("truncated") << profileText(R"("gprs": {"apn": "x"})").left(60)
                                    << "the file ends too early (line 1, column 61): it is cut short";
-        QTest::newRow("truncated in a text") << QByteArray(R"({"format": "korvane-prof)")
-                                             << "the file ends too early (line 1, column 25): it is cut short";
+        QTest::newRow("truncated in a text")
+            << QByteArray(R"({"format": "korvane-prof)")
+            << "the file ends too early (line 1, column 25): it is cut short";
         QTest::newRow("not JSON") << QByteArray("format = korvane-profile\nversion = 1\n")
                                   << "not a profile: not JSON (illegal value at line 1, column 2)";
         QTest::newRow("list") << QByteArray(R"([{"format": "korvane-profile"}])")
                               << "not a Korvane profile: the file holds a JSON list, not an object { }";
         QTest::newRow("no format") << QByteArray(R"({"version": 1, "model": "Condor"})")
                                    << "not a Korvane profile: \"format\": \"korvane-profile\" is missing";
-        QTest::newRow("other format") << QByteArray(R"({"format": "tracker-backup", "version": 1})")
-                                      << "not a Korvane profile: format is \"tracker-backup\", not \"korvane-profile\"";
-        const QByteArray huge = profileText("\"gprs\": {\"apn\": \"" + QByteArray(kProfileMaxBytes, 'a') + "\"}");
+        QTest::newRow("other format")
+            << QByteArray(R"({"format": "tracker-backup", "version": 1})")
+            << "not a Korvane profile: format is \"tracker-backup\", not \"korvane-profile\"";
+        const QByteArray huge =
+            profileText("\"gprs\": {\"apn\": \"" + QByteArray(kProfileMaxBytes, 'a') + "\"}");
         QTest::newRow("too large") << huge << QString("too large for a profile (%1 bytes)").arg(huge.size());
         // The head.
-        QTest::newRow("newer version") << QByteArray(R"({"format": "korvane-profile", "version": 2, "model": "Condor"})")
-                                       << "version: 2 is newer than this Korvane reads (1); open it with a newer Korvane";
-        QTest::newRow("version 0") << QByteArray(R"({"format": "korvane-profile", "version": 0, "model": "Condor"})")
+        QTest::newRow("newer version")
+            << QByteArray(R"({"format": "korvane-profile", "version": 2, "model": "Condor"})")
+            << "version: 2 is newer than this Korvane reads (1); open it with a newer Korvane";
+        QTest::newRow("version 0") << QByteArray(
+            R"({"format": "korvane-profile", "version": 0, "model": "Condor"})")
                                    << "version: 0 is no profile version (1 is)";
         QTest::newRow("version as text") << QByteArray(R"({"format": "korvane-profile", "version": "1"})")
                                          << "version: expected a whole number, not a text";
@@ -95,89 +102,115 @@ private slots:
                                      << "version: expected a whole number, not a number";
         QTest::newRow("no version") << QByteArray(R"({"format": "korvane-profile", "model": "Condor"})")
                                     << "version: missing (this Korvane reads version 1)";
-        QTest::newRow("no model") << QByteArray(R"({"format": "korvane-profile", "version": 1})")
-                                  << "model: missing (one of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\")";
-        QTest::newRow("unselectable model") << profileText("", "Merlin")
-                                            << "model: \"Merlin\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
-        QTest::newRow("model in lower case") << profileText("", "condor")
-                                             << "model: \"condor\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
+        QTest::newRow("no model")
+            << QByteArray(R"({"format": "korvane-profile", "version": 1})")
+            << "model: missing (one of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\")";
+        QTest::newRow("unselectable model")
+            << profileText("", "Merlin")
+            << "model: \"Merlin\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
+        QTest::newRow("model in lower case")
+            << profileText("", "condor")
+            << "model: \"condor\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
         // Keys and types.
-        QTest::newRow("unknown group") << profileText(R"("gps": {})")
-                                       << "gps: unknown key (known here: format, version, model, gprs, telephones, "
-                                          "fences, other, port, special)";
-        QTest::newRow("unknown field") << profileText(R"("gprs": {"apm": "x"})")
-                                       << "gprs.apm: unknown key (known here: apn, apnUser, apnPassword, serverIp, "
-                                          "serverPort, httpAddress, httpPort, interval, intervalUnit)";
+        QTest::newRow("unknown group")
+            << profileText(R"("gps": {})")
+            << "gps: unknown key (known here: format, version, model, gprs, telephones, "
+               "fences, other, port, special)";
+        QTest::newRow("unknown field")
+            << profileText(R"("gprs": {"apm": "x"})")
+            << "gprs.apm: unknown key (known here: apn, apnUser, apnPassword, serverIp, "
+               "serverPort, httpAddress, httpPort, interval, intervalUnit)";
         QTest::newRow("telephone 9") << profileText(R"("telephones": {"9": "1"})")
                                      << "telephones.9: unknown key (known here: 1, 2, 3, 4, 5, 6, 7, 8)";
         QTest::newRow("fence 6") << profileText(R"("fences": {"6": {}})")
                                  << "fences.6: unknown key (known here: 1, 2, 3, 4, 5)";
         QTest::newRow("dotted key") << profileText(R"("fences": {"1.on": true})")
                                     << "fences.1.on: unknown key (known here: 1, 2, 3, 4, 5)";
-        QTest::newRow("on-switch") << profileText(R"("other": {"overSpeedOn": false})")
-                                   << "other.overSpeedOn: unknown key; a profile turns a setting off by its text "
-                                      "(\"000\", or \"00%\" for the battery)";
-        QTest::newRow("identity") << profileText(R"("identity": {"imei": "1"})")
-                                  << "identity: unknown key; the unit's IMEI and versions are not part of a profile";
+        QTest::newRow("on-switch")
+            << profileText(R"("other": {"overSpeedOn": false})")
+            << "other.overSpeedOn: unknown key; a profile turns a setting off by its text "
+               "(\"000\", or \"00%\" for the battery)";
+        QTest::newRow("identity")
+            << profileText(R"("identity": {"imei": "1"})")
+            << "identity: unknown key; the unit's IMEI and versions are not part of a profile";
         QTest::newRow("group as list") << profileText(R"("telephones": ["555"])")
                                        << "telephones: expected an object { }, not a list [ ]";
         QTest::newRow("fence as switch") << profileText(R"("fences": {"1": true})")
                                          << "fences.1: expected an object { }, not true or false";
-        QTest::newRow("number for a text") << profileText(R"("other": {"overSpeed": 120})")
-                                           << "other.overSpeed: expected a text in double quotes, not a number";
+        QTest::newRow("number for a text")
+            << profileText(R"("other": {"overSpeed": 120})")
+            << "other.overSpeed: expected a text in double quotes, not a number";
         QTest::newRow("null for a text") << profileText(R"("gprs": {"apn": null})")
                                          << "gprs.apn: expected a text in double quotes, not null";
         QTest::newRow("text for a switch") << profileText(R"("fences": {"2": {"on": "ON"}})")
                                            << "fences.2.on: expected true or false, not a text";
-        QTest::newRow("unknown unit") << profileText(R"("gprs": {"intervalUnit": "Minutes"})")
-                                      << "gprs.intervalUnit: \"Minutes\" is none of \"Sec\", \"Min\", \"Hour\"";
-        QTest::newRow("unit as number") << profileText(R"("gprs": {"intervalUnit": 1})")
-                                        << "gprs.intervalUnit: expected one of \"Sec\", \"Min\", \"Hour\", not a number";
+        QTest::newRow("unknown unit")
+            << profileText(R"("gprs": {"intervalUnit": "Minutes"})")
+            << "gprs.intervalUnit: \"Minutes\" is none of \"Sec\", \"Min\", \"Hour\"";
+        QTest::newRow("unit as number")
+            << profileText(R"("gprs": {"intervalUnit": 1})")
+            << "gprs.intervalUnit: expected one of \"Sec\", \"Min\", \"Hour\", not a number";
         QTest::newRow("unknown side") << profileText(R"("fences": {"3": {"side": "Inside"}})")
                                       << "fences.3.side: \"Inside\" is none of \"In\", \"Out\"";
         // Values the window would not send.
-        QTest::newRow("line break") << profileText(R"("telephones": {"1": "123\n456"})")
-                                    << "telephones.1: \"123\\n456\" holds a line break, which would split the command";
-        QTest::newRow("carriage return") << profileText(R"("fences": {"4": {"coordinate": "N1\rE2"}})")
-                                         << "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command";
+        QTest::newRow("line break")
+            << profileText(R"("telephones": {"1": "123\n456"})")
+            << "telephones.1: \"123\\n456\" holds a line break, which would split the command";
+        QTest::newRow("carriage return")
+            << profileText(R"("fences": {"4": {"coordinate": "N1\rE2"}})")
+            << "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command";
+        QTest::newRow("half a character") << profileText(R"("gprs": {"apn": "a\ud800b"})")
+                                          << "gprs.apn: holds half of a character (a lone \\u escape)";
         QTest::newRow("speed 300") << profileText(R"("other": {"overSpeed": "300"})")
                                    << "other.overSpeed: \"300\" is out of range (000 to 250)";
         QTest::newRow("speed 251") << profileText(R"("other": {"overSpeed": "251"})")
                                    << "other.overSpeed: \"251\" is out of range (000 to 250)";
         QTest::newRow("speed -5") << profileText(R"("other": {"overSpeed": "-5"})")
                                   << "other.overSpeed: \"-5\" is out of range (000 to 250)";
-        QTest::newRow("speed 12") << profileText(R"("other": {"overSpeed": "12"})")
-                                  << "other.overSpeed: \"12\" is too short: 3 digits (as \"120\"), or \"000\" for off";
+        QTest::newRow("speed 12")
+            << profileText(R"("other": {"overSpeed": "12"})")
+            << "other.overSpeed: \"12\" is too short: 3 digits (as \"120\"), or \"000\" for off";
         QTest::newRow("battery 256") << profileText(R"("other": {"lowBattery": "256%"})")
                                      << "other.lowBattery: \"256%\" is out of range (0 to 255)";
         QTest::newRow("battery -1") << profileText(R"("other": {"lowBattery": "-1"})")
                                     << "other.lowBattery: \"-1\" is out of range (0 to 255)";
-        QTest::newRow("interval of 2") << profileText(R"("gprs": {"interval": "30", "intervalUnit": "Sec"})")
-                                       << "gprs.interval: \"30\" is too short: 3 digits (as \"030\"), or \"000\" for off";
-        QTest::newRow("interval, no unit") << profileText(R"("gprs": {"interval": "030"})")
-                                           << "gprs.intervalUnit: missing; the interval \"030\" needs one of \"Sec\", \"Min\", \"Hour\"";
-        QTest::newRow("server, no port") << profileText(R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})")
-                                         << "gprs.serverPort: missing or empty; the server \"10.0.0.1\" needs its port";
+        QTest::newRow("interval of 2")
+            << profileText(R"("gprs": {"interval": "30", "intervalUnit": "Sec"})")
+            << "gprs.interval: \"30\" is too short: 3 digits (as \"030\"), or \"000\" for off";
+        QTest::newRow("interval, no unit")
+            << profileText(R"("gprs": {"interval": "030"})")
+            << "gprs.intervalUnit: missing; the interval \"030\" needs one of \"Sec\", \"Min\", \"Hour\"";
+        QTest::newRow("server, no port")
+            << profileText(R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})")
+            << "gprs.serverPort: missing or empty; the server \"10.0.0.1\" needs its port";
         QTest::newRow("fence on, no place") << profileText(R"("fences": {"5": {"on": true, "side": "In"}})")
                                             << "fences.5.coordinate: missing or empty while the fence is on";
-        QTest::newRow("fence on, empty place") << profileText(R"("fences": {"2": {"on": true, "coordinate": ""}})")
-                                               << "fences.2.coordinate: missing or empty while the fence is on";
-        QTest::newRow("telephone 6") << profileText(R"("telephones": {"1": "555", "6": "556"})")
-                                     << "telephones.6: \"556\" can never be written: the window writes numbers 1 to 5; "
-                                        "leave it out or empty";
-        QTest::newRow("telephone 8") << profileText(R"("telephones": {"8": " "})")
-                                     << "telephones.8: \" \" can never be written: the window writes numbers 1 to 5; "
-                                        "leave it out or empty";
-        QTest::newRow("no hours") << profileText(R"("other": {"localHours": "", "localMinutes": "30"})")
-                                  << "other.localHours: empty; the hours with their sign are needed (as \"+08\")";
-        QTest::newRow("empty password") << profileText(R"("other": {"password": ""})")
-                                        << "other.password: empty; leave it out to keep the tracker's password";
-        QTest::newRow("port on a Petrel") << profileText(R"("port": {"doorLevel": "High"})", "Petrel")
-                                          << "port: the Petrel has no port functions (only Condor and Falcon have)";
-        QTest::newRow("special on a Condor") << profileText(R"("special": {})")
-                                             << "special: the Condor has no special functions (only Harrier has)";
-        QTest::newRow("fuel on a Condor") << profileText(R"("other": {"fuel": "0,100,100,4200"})")
-                                          << "other.fuel: the Condor has no fuel sensor (only Falcon and Harrier have)";
+        QTest::newRow("fence on, empty place")
+            << profileText(R"("fences": {"2": {"on": true, "coordinate": ""}})")
+            << "fences.2.coordinate: missing or empty while the fence is on";
+        QTest::newRow("telephone 6")
+            << profileText(R"("telephones": {"1": "555", "6": "556"})")
+            << "telephones.6: \"556\" can never be written: the window writes numbers 1 to 5; "
+               "leave it out or empty";
+        QTest::newRow("telephone 8")
+            << profileText(R"("telephones": {"8": " "})")
+            << "telephones.8: \" \" can never be written: the window writes numbers 1 to 5; "
+               "leave it out or empty";
+        QTest::newRow("no hours")
+            << profileText(R"("other": {"localHours": "", "localMinutes": "30"})")
+            << "other.localHours: empty; the hours with their sign are needed (as \"+08\")";
+        QTest::newRow("empty password")
+            << profileText(R"("other": {"password": ""})")
+            << "other.password: empty; leave it out to keep the tracker's password";
+        QTest::newRow("port on a Petrel")
+            << profileText(R"("port": {"doorLevel": "High"})", "Petrel")
+            << "port: the Petrel has no port functions (only Condor and Falcon have)";
+        QTest::newRow("special on a Condor")
+            << profileText(R"("special": {})")
+            << "special: the Condor has no special functions (only Harrier has)";
+        QTest::newRow("fuel on a Condor")
+            << profileText(R"("other": {"fuel": "0,100,100,4200"})")
+            << "other.fuel: the Condor has no fuel sensor (only Falcon and Harrier have)";
     }
     void refusedWithOneMessageNamingTheKey()
     {
@@ -196,20 +229,23 @@ private slots:
         Profile numbers{Model::Condor, {}};
         numbers.params.telephones.emplace().number[0] = QString("+491701234567");
         numbers.params.telephones->number[5] = QString();
-        QTest::newRow("numbers, 6 empty") << profileText(R"("telephones": {"1": "+491701234567", "6": ""})") << numbers;
-        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + profileText(R"("telephones": {"1": "+491701234567", "6": ""})")
-                                         << numbers;
-        QTest::newRow("version 1.0") << QByteArray(R"({"format": "korvane-profile", "version": 1.0, "model": "Condor"})")
+        QTest::newRow("numbers, 6 empty")
+            << profileText(R"("telephones": {"1": "+491701234567", "6": ""})") << numbers;
+        QTest::newRow("byte-order mark")
+            << "\xEF\xBB\xBF" + profileText(R"("telephones": {"1": "+491701234567", "6": ""})") << numbers;
+        QTest::newRow("version 1.0") << QByteArray(
+            R"({"format": "korvane-profile", "version": 1.0, "model": "Condor"})")
                                      << Profile{Model::Condor, {}};
         Profile off{Model::Falcon, {}};
         off.params.gprs.emplace().interval = QString("000");
         off.params.other.emplace().overSpeed = QString("000");
         off.params.other->fuel = QString();
         off.params.fences.emplace().fence[2] = {false, FenceSide::Out, std::nullopt};
-        QTest::newRow("settings off") << profileText(R"("gprs": {"interval": "000"}, "other": {"overSpeed": "000", )"
-                                                     R"("fuel": ""}, "fences": {"3": {"on": false, "side": "Out"}})",
-                                                     "Falcon")
-                                      << off;
+        QTest::newRow("settings off")
+            << profileText(R"("gprs": {"interval": "000"}, "other": {"overSpeed": "000", )"
+                           R"("fuel": ""}, "fences": {"3": {"on": false, "side": "Out"}})",
+                           "Falcon")
+            << off;
         Profile empty{Model::Petrel, {}};
         empty.params.gprs.emplace();
         QTest::newRow("an empty group") << profileText(R"("gprs": {})", "Petrel") << empty;
@@ -284,7 +320,8 @@ private slots:
         expected.params.port = read.port;
         const Profile condor = profileOf(Model::Condor, read);
         QVERIFY2(condor == expected, qPrintable(describe(condor.params).join('\n')));
-        QCOMPARE(condor.params.other->lowBattery, std::optional<QString>("30%"));   // a level read stays shown
+        QCOMPARE(condor.params.other->lowBattery,
+                 std::optional<QString>("30%"));   // a level read stays shown
         QCOMPARE(validate(condor), QString());
 
         read.other->lowBattery.reset();
@@ -336,7 +373,8 @@ private slots:
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(kProfileMaxBytes + 1));
         big.close();
-        QCOMPARE(loadProfile(big.fileName()).error, QString("too large for a profile (%1 bytes)").arg(kProfileMaxBytes + 1));
+        QCOMPARE(loadProfile(big.fileName()).error,
+                 QString("too large for a profile (%1 bytes)").arg(kProfileMaxBytes + 1));
     }
 
     // Every example of the format's documentation loads.
