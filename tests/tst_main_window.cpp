@@ -5,6 +5,7 @@
 #include "pages/form2.h"
 #include "pages/main_window.h"
 #include "sim/tracker.h"
+#include "support/chooser.h"
 #include "support/dialogs.h"
 #include "support/fakes.h"
 #include "support/hands.h"
@@ -20,22 +21,6 @@
 #include <QTest>
 
 namespace {
-
-// Answers the file dialog with the name the test set.
-struct StubChooser : FileChooser {
-    QString next;
-    int asked = 0;
-    QString openName(QWidget*) override
-    {
-        ++asked;
-        return next;
-    }
-    QString saveName(QWidget*) override
-    {
-        ++asked;
-        return next;
-    }
-};
 
 // The program's window on a fake port; Form2's boxes scripted, the window's own boxes real.
 struct Shell {
