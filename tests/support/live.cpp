@@ -1,11 +1,11 @@
 #include "support/live.h"
 
-bool LiveWindow::open()
+bool LiveWindow::open(bool realBoxes)
 {
     if (!sim.start() || !sim.linkAs(4))
         return false;
-    port.setNumber(4);
-    form = std::make_unique<Form2>(&port, &prompt);
+    form = realBoxes ? std::make_unique<Form2>() : std::make_unique<Form2>(&port, &prompt);
+    form->port().setNumber(4);
     form->Command5_Click();
-    return port.isOpen();
+    return form->port().isOpen();
 }

@@ -8,7 +8,8 @@
 #include <memory>
 
 // The window on the real serial port against the simulated tracker, linked as COM4 in a private
-// ports folder; message boxes are scripted so that long runs need no one to answer them.
+// ports folder; message boxes are scripted so that long runs need no one to answer them. The
+// benchmark opens it as the program builds it instead: the window's own port and real boxes.
 struct LiveWindow {
     PortsFolder folder;
     sim::PtyTracker sim;
@@ -16,7 +17,9 @@ struct LiveWindow {
     ScriptedPrompt prompt;
     std::unique_ptr<Form2> form;
 
-    bool open();   // tracker up, window built, "OPEN" pressed: true when the port is open
+    // Tracker up, window built, "OPEN" pressed: true when the port is open. With `realBoxes` the
+    // window owns its port and shows real message boxes; `port` and `prompt` are then unused.
+    bool open(bool realBoxes = false);
     bool idle() const { return form->engine().code() == Code::Idle && !form->engine().timer().isActive(); }
     template <class T = QWidget> T* w(const char* name) const { return form->findChild<T*>(name); }
 };
