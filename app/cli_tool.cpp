@@ -9,7 +9,7 @@ namespace cli {
 
 namespace {
 
-const QString kProgram = QStringLiteral("korvane-cli");
+constexpr QLatin1String kProgram("korvane-cli");
 
 struct Arguments {
     QString command;

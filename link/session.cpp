@@ -13,8 +13,8 @@ namespace {
 
 using bulk::Model;
 
-const QString kReadCommand = QStringLiteral("SETG");
-const QString kResetCommand = QStringLiteral("SET10");
+constexpr QLatin1String kReadCommand("SETG");
+constexpr QLatin1String kResetCommand("SET10");
 
 // The engine's verdicts on a transaction; every other message is a builder's note or refusal.
 bool isVerdict(const QString& text)

@@ -14,7 +14,7 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("Korvane profiles (*.json);;All files (*)");
+constexpr QLatin1String kFilter("Korvane profiles (*.json);;All files (*)");
 
 // The model options of "Model-Select", in the order of bulk::Model.
 const char* const kModelOptions[] = {"Option6", "Option7", "Option8", "Option9"};
@@ -42,7 +42,7 @@ QString DialogFileChooser::saveName(QWidget* parent)
     dialog.setDefaultSuffix(QStringLiteral("json"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    const QString name = dialog.selectedFiles().first();
+    const QString name = dialog.selectedFiles().constFirst();
     folder_ = QFileInfo(name).absolutePath();
     return name;
 }

@@ -62,7 +62,7 @@ void write(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-const QByteArray kNumbers = R"({"format": "korvane-profile", "version": 1, "model": "Condor",
+constexpr char kNumbers[] = R"({"format": "korvane-profile", "version": 1, "model": "Condor",
     "telephones": {"1": "+4917011111", "2": "+4917022222", "3": ""}})";
 
 }   // namespace
@@ -210,7 +210,7 @@ private slots:
             << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Harrier",
             "telephones": {"1": "555"}, "other": {"overSpeed": "300"}})")
             << "other.overSpeed: \"300\" is out of range (000 to 250)";
-        QTest::newRow("cut short") << kNumbers.left(80)
+        QTest::newRow("cut short") << QByteArray(kNumbers).left(80)
                                    << "the file ends too early (line 2, column 18): it is cut short";
         QTest::newRow("not UTF-8") << QByteArray("\xFF\xFE{\0\"\0")
                                    << "not a profile: the file is not UTF-8 text";
