@@ -2,7 +2,7 @@
 
 bool LiveWindow::open()
 {
-    if (!sim.start() || !sim.linkAs(4))
+    if (!up())
         return false;
     port.setNumber(4);
     form = std::make_unique<Form2>(&port, &prompt);
