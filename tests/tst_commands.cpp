@@ -66,6 +66,7 @@ private slots:
         row("battery off", other::battery("00%"), sent("SETN0,00"));
         row("battery half to even", other::battery("12.5%"), sent("SETN1,12"));
         row("battery half up to even", other::battery("13.5"), sent("SETN1,14"));
+        row("battery to its first number", other::battery("2.5.1%"), sent("SETN1,2"));
         row("chain battery keeps fraction", other::chainBattery("12.5%"), sent("SETN1,12.5"));
         row("battery negative", other::battery("-1"), refused("PLS Input A Level From 0 To 255"));
         row("battery 300%", other::chainBattery("300%"), refused("PLS Input A Level From 0 To 255"));
@@ -91,6 +92,8 @@ private slots:
         row("chain displacement empty", other::chainDisplacement(""), sent("SETP0,010"));
         row("displacement 0000", other::displacement("0000"), sent("SETP1,0000"));
         row("password empty", other::password(""), refused("Password can't NULL"));
+        // The port and special frames' other lines: tst_hands, every option through its Apply
+        row("pulse arm, positive", sent(portset::armLine(portset::Arm::Pulse, portset::Level::High)), sent("SETS1,1,1"));
         // Line breaks: refused before any question
         row("line break", guarded(gprs::apn("a\nSETT1")), refused(kLineBreak));
         row("carriage return", guarded(gprs::apnServer("", "ip\r", "1")), refused(kLineBreak));
@@ -104,32 +107,6 @@ private slots:
         QCOMPARE(built.notes, expected.notes);
         QCOMPARE(built.refuse, expected.refuse);
         QCOMPARE(built.line, expected.line);
-    }
-
-    void leadingNumbers()
-    {
-        QCOMPARE(other::leadingNumber("45%"), 45.0);
-        QCOMPARE(other::leadingNumber("  -12x"), -12.0);
-        QCOMPARE(other::leadingNumber("2.5.1"), 2.5);
-        QCOMPARE(other::leadingNumber("abc"), 0.0);
-        QCOMPARE(other::leadingNumber("2E"), 2.0);
-        QCOMPARE(other::roundHalfEven(2.5), 2.0);
-        QCOMPARE(other::roundHalfEven(3.5), 4.0);
-    }
-
-    void portAndSpecialCommands()
-    {
-        using namespace portset;
-        QCOMPARE(doorLine(true, false), QString("SETXD1B2F2"));
-        QCOMPARE(doorLine(false, true), QString("SETXD0B2F2"));
-        QCOMPARE(armLine(Arm::None, Level::High), QString("SETS0,2,1"));
-        QCOMPARE(armLine(Arm::Level, Level::Low), QString("SETS1,0,0"));
-        QCOMPARE(armLine(Arm::Pulse, Level::High), QString("SETS1,1,1"));
-        QCOMPARE(lineFunction(true, true, false), QString("SETXD2B0F1"));
-        QCOMPARE(lineFunction(false, true, true), QString("SETXD2B1F0"));
-        QCOMPARE(lineFunction(false, false, true), QString("SETXD2B0F0"));
-        QCOMPARE(special::choice("SETU2,", false, "1", false, "0"), QString("SETU2,"));
-        QCOMPARE(special::choice("SETU", false, "3", true, "4"), QString("SETU4"));
     }
 };
 

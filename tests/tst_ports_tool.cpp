@@ -46,16 +46,6 @@ PortsSystem lockedOut(const QString& group, bool inAccount = false)
 class PortsToolTest : public QObject {
     Q_OBJECT
 private slots:
-    void comNumbers()
-    {
-        QCOMPARE(comNumber("COM1"), 1);
-        QCOMPARE(comNumber("com9"), 9);
-        for (const char* bad : {"COM0", "COM10", "COM 4", "4", "", "COM04"})
-            QVERIFY2(comNumber(bad) == -1, bad);
-        QCOMPARE(devicePathFor("ttyUSB0", "/dev"), QString("/dev/ttyUSB0"));
-        QCOMPARE(devicePathFor("/dev/ttyACM1", "/dev"), QString("/dev/ttyACM1"));
-    }
-
     void linkReplaceAndUnlink()
     {
         PortsFolder folder;
@@ -72,6 +62,8 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("COM4 is no longer linked to %1; it is /dev/ttyS3 again.\n").arg(b.slave));
         QVERIFY(!entryPresent(4));
         QVERIFY(QFileInfo::exists(b.slave));   // the device itself is untouched
+        QCOMPARE(devicePathFor("ttyUSB0", "/dev"), QString("/dev/ttyUSB0"));   // a bare name is under /dev
+        QCOMPARE(devicePathFor("/dev/ttyACM1", "/dev"), QString("/dev/ttyACM1"));
     }
 
     void refusalsLeaveTheFolderAlone()
@@ -94,7 +86,9 @@ private slots:
         QVERIFY(QDir().mkpath(ports::entryPath(7)));   // put there by hand: not ours to replace
         QCOMPARE(run({"link", "COM7", a.slave}, plain()).code, int(UserError));
         QVERIFY(QFileInfo(ports::entryPath(7)).isDir());
-        for (const QStringList& args : QList<QStringList>{{"link", "COM10", a.slave}, {"link", "COM4"}, {"unlink"}}) {
+        for (const QStringList& args : QList<QStringList>{{"link", "COM10", a.slave}, {"link", "COM0", a.slave},
+                                                          {"link", "COM04", a.slave}, {"link", "COM 4", a.slave},
+                                                          {"unlink", "4"}, {"link", "COM4"}, {"unlink"}}) {
             r = run(args, plain());
             QVERIFY2(r.code == UserError && r.err.contains("--help"), qPrintable(args.join(' ')));
         }

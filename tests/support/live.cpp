@@ -2,7 +2,7 @@
 
 bool LiveWindow::open(bool realBoxes)
 {
-    if (!sim.start() || !sim.linkAs(4))
+    if (!up())
         return false;
     form = realBoxes ? std::make_unique<Form2>() : std::make_unique<Form2>(&port, &prompt);
     form->port().setNumber(4);

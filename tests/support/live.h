@@ -7,12 +7,17 @@
 
 #include <memory>
 
-// The window on the real serial port against the simulated tracker, linked as COM4 in a private
-// ports folder; message boxes are scripted so that long runs need no one to answer them. The
-// benchmark opens it as the program builds it instead: the window's own port and real boxes.
-struct LiveWindow {
+// The simulated tracker on a pseudo-terminal, linked as COM4 in a private ports folder.
+struct TrackerOnCom4 {
     PortsFolder folder;
     sim::PtyTracker sim;
+    bool up() { return sim.start() && sim.linkAs(4); }
+};
+
+// The window on the real serial port against that tracker; message boxes are scripted so that
+// long runs need no one to answer them. The benchmark opens it as the program builds it instead:
+// the window's own port and real boxes.
+struct LiveWindow : TrackerOnCom4 {
     SerialPort port;
     ScriptedPrompt prompt;
     std::unique_ptr<Form2> form;
