@@ -72,8 +72,8 @@ void chainsFigure(Bench& bench)
     int n = 0;
     for (const Chain& c : chains) {
         parts << QStringLiteral("%1 %2 commands, median %3 ms (ratio %4)")
-                     .arg(QLatin1String(c.name)).arg(c.commands).arg(fmt(median(c.ms), 1))
-                     .arg(fmt(median(c.ms) / (c.commands * kTickMs), 3));
+                     .arg(QLatin1String(c.name), QString::number(c.commands), fmt(median(c.ms), 1),
+                          fmt(median(c.ms) / (c.commands * kTickMs), 3));
         n += c.commands;
     }
     bench.report.note(QStringLiteral("chains: ") + parts.join(QStringLiteral("; ")));

@@ -38,8 +38,8 @@ void dumpFigure(Bench& bench)
             pacer.stop();
         }
     };
-    QObject::connect(&pacer, &QTimer::timeout, sendChunk);
-    auto heard = QObject::connect(&rig.sim, &sim::PtyTracker::commandReceived, [&](const QString& line) {
+    QObject::connect(&pacer, &QTimer::timeout, &pacer, sendChunk);
+    auto heard = QObject::connect(&rig.sim, &sim::PtyTracker::commandReceived, &rig.sim, [&](const QString& line) {
         if (line != QLatin1String("SETG"))
             return;
         pending = rig.sim.tracker().dump(true).toLatin1();

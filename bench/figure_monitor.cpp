@@ -85,18 +85,15 @@ QString describeStream(const QString& what, qint64 total, const Stream& r)
 {
     QStringList at;
     for (size_t i = 0; i < r.markMs.size(); ++i)
-        at << QStringLiteral("%1 %2 ms").arg(sizeText(total * kMarks[i] / 10)).arg(fmt(r.markMs[i], 0));
+        at << QStringLiteral("%1 %2 ms").arg(sizeText(total * kMarks[i] / 10), fmt(r.markMs[i], 0));
     const double perChunkUs = r.wallMs * 1000 / std::max<qint64>(1, r.chunks);
     return QStringLiteral("%1: %2 in %3 chunks%4: %5 (CPU %6 ms, %7 µs a chunk); longest event %8 ms (%9); "
                           "%10 events over 10 ms%11")
-        .arg(what, sizeText(total))
-        .arg(r.chunks)
-        .arg(r.done ? QString() : QStringLiteral(" (cut short at 120 s)"))
-        .arg(at.join(QStringLiteral(", ")), fmt(r.cpuMs, 0), fmt(perChunkUs, 0), fmt(r.longestMs, 1),
-             r.longestWhat)
-        .arg(r.over10)
-        .arg(r.slowest.isEmpty() ? QString()
-                                 : QStringLiteral(", the longest: ") + r.slowest.join(QStringLiteral(", ")));
+        .arg(what, sizeText(total), QString::number(r.chunks),
+             r.done ? QString() : QStringLiteral(" (cut short at 120 s)"), at.join(QStringLiteral(", ")),
+             fmt(r.cpuMs, 0), fmt(perChunkUs, 0), fmt(r.longestMs, 1), r.longestWhat)
+        .arg(QString::number(r.over10),
+             r.slowest.isEmpty() ? QString() : QStringLiteral(", the longest: ") + r.slowest.join(QStringLiteral(", ")));
 }
 
 // Linearity: time for four fifths over eight times the time for a tenth (1.00 when linear).

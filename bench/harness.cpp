@@ -195,8 +195,8 @@ QString tableOf(Report& report, qint64 started)
     for (const QString& d : report.details)
         details += QStringLiteral("- ") + d + u'\n';
     const QString footer = QStringLiteral("\n%1 CPU(s), Qt %2, QPA %3; whole run %4 s.\n")
-                               .arg(QThread::idealThreadCount()).arg(QLatin1String(qVersion()))
-                               .arg(QGuiApplication::platformName()).arg(fmt((nowNs() - started) / 1e9, 0));
+                               .arg(QString::number(QThread::idealThreadCount()), QLatin1String(qVersion()),
+                                    QGuiApplication::platformName(), fmt((nowNs() - started) / 1e9, 0));
     return table + u'\n' + details + footer;
 }
 
