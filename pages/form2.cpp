@@ -442,22 +442,28 @@ void Form2::onToggle(const QString& name, std::function<void()> handler)
 
 // ---- sending --------------------------------------------------------------------------------
 
+namespace {
+// A handler naming a button that has no row or chain is a fault of the program itself.
+template <class T> const T& found(const T* entry, const char* button)
+{
+    if (!entry)
+        qFatal("Form2: %s has no row or chain", button);
+    return *entry;
+}
+}  // namespace
+
 void Form2::applyRow(const char* button)
 {
-    const rows::Row* row = rows::row(QLatin1String(button));
-    if (!row)
-        qFatal("Form2: %s has no row", button);
+    const rows::Row& row = found(rows::row(QLatin1String(button)), button);
     if (engine_->prologue())
-        runner_->startRow(*row);
+        runner_->startRow(row);
 }
 
 void Form2::write(const char* button)
 {
-    const rows::Chain* chain = rows::chain(QLatin1String(button));
-    if (!chain)
-        qFatal("Form2: %s has no chain", button);
+    const rows::Chain& chain = found(rows::chain(QLatin1String(button)), button);
     if (engine_->prologue())
-        runner_->startChain(*chain);
+        runner_->startChain(chain);
 }
 
 rows::Fields Form2::fields() const
