@@ -111,9 +111,8 @@ private slots:
 
     void scenarios()
     {
-        const int count = qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS") > 0
-                              ? qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS")
-                              : 240;
+        const int asked = qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS");
+        const int count = asked > 0 ? asked : 240;
         QRandomGenerator rng(20261206);
         LoopWatch loop;
         int reported = 0, abandoned = 0, hangUps = 0;
@@ -126,18 +125,19 @@ private slots:
             const QString label = QStringLiteral("scenario %1").arg(n);
             w<QRadioButton>(kModels[rng.bounded(4)])->click();
             fillFields();
-            live_.sim.faults() = {};
+            auto& faults = live_.sim.faults();
+            faults = {};
             live_.sim.clearReceived();
             live_.prompt.shown.clear();
             const int kind = rng.bounded(9);
             switch (kind) {
-            case 1: live_.sim.faults().chunkSize = 1 + rng.bounded(6); live_.sim.faults().chunkDelayMs = rng.bounded(60); break;
-            case 2: live_.sim.faults().crlf = true; break;
-            case 3: live_.sim.faults().failOn = families[rng.bounded(families.size())]; break;
-            case 4: live_.sim.faults().garbage = true; break;
-            case 5: if (rng.bounded(3) == 0) live_.sim.faults().silent = true; break;   // a timeout costs 2.1 s
+            case 1: faults.chunkSize = 1 + rng.bounded(6); faults.chunkDelayMs = rng.bounded(60); break;
+            case 2: faults.crlf = true; break;
+            case 3: faults.failOn = families[rng.bounded(families.size())]; break;
+            case 4: faults.garbage = true; break;
+            case 5: if (rng.bounded(3) == 0) faults.silent = true; break;   // a timeout costs 2.1 s
             case 6: live_.sim.startFlood(11520); break;
-            case 7: live_.sim.faults().hangUpAfter = rng.bounded(3); break;
+            case 7: faults.hangUpAfter = rng.bounded(3); break;
             case 8: live_.sim.send(QByteArray("\x00\xff\r junk", 8)); break;         // stray bytes while idle
             default: break;
             }
@@ -164,15 +164,14 @@ private slots:
             QVERIFY2(settle(8000), qPrintable(label + " never went idle"));
             longestStall = qMax(longestStall, loop.longest);
 
-            int outcomes = 0, lost = 0;
-            for (const QString& m : live_.prompt.shown) {
-                outcomes += ends.contains(m);
-                lost += m == "Port Lost! Check The Cable And Open It Again";
-            }
+            const QStringList& shown = live_.prompt.shown;
+            const int lost = int(shown.count("Port Lost! Check The Cable And Open It Again"));
+            const int outcomes =
+                int(std::count_if(shown.begin(), shown.end(), [&](auto& m) { return ends.contains(m); }));
             QVERIFY2(lost <= 1, qPrintable(label));
-            QVERIFY2(outcomes + lost <= (second ? 2 : 1), qPrintable(label + ": " + live_.prompt.shown.join(" | ")));
+            QVERIFY2(outcomes + lost <= (second ? 2 : 1), qPrintable(label + ": " + shown.join(" | ")));
             if (!second && first.alwaysReports && kind != 7)
-                QVERIFY2(outcomes == 1, qPrintable(label + ": " + live_.prompt.shown.join(" | ")));
+                QVERIFY2(outcomes == 1, qPrintable(label + ": " + shown.join(" | ")));
             reported += outcomes + lost;
             abandoned += second;
             QVERIFY2(live_.sim.received().size() <= maxLines, qPrintable(label + ": " + live_.sim.received().join(" | ")));
@@ -183,7 +182,7 @@ private slots:
                 ++hangUps;
                 QCOMPARE(lost, 1);
                 QCOMPARE(w<QAbstractButton>("Command5")->text(), QString("OPEN"));
-                live_.sim.faults() = {};
+                faults = {};
                 QVERIFY(live_.sim.start());
                 w<QAbstractButton>("Command5")->click();
                 QVERIFY2(live_.port.isOpen(), qPrintable(label + ": " + w<QPlainTextEdit>("Text24")->toPlainText()));

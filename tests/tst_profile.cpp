@@ -65,152 +65,121 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
+        const auto raw = [](const char* row, const QByteArray& bytes, const QString& message) {
+            QTest::newRow(row) << bytes << message;
+        };
+        // A Condor's profile holding `members`.
+        const auto bad = [&](const char* row, const QByteArray& members, const QString& message) {
+            raw(row, profileText(members), message);
+        };
         // The file as a whole.
-        QTest::newRow("empty") << QByteArray() << "the file is empty";
-        QTest::newRow("blank") << QByteArray(" \r\n\t") << "the file is empty";
-        QTest::newRow("not UTF-8") << profileText(R"("gprs": {"apn": "caf)"
-                                                  "\xE9"
-                                                  R"("})")
-                                   << "not a profile: the file is not UTF-8 text";
-        QTest::newRow("truncated") << profileText(R"("gprs": {"apn": "x"})").left(60)
-                                   << "the file ends too early (line 1, column 61): it is cut short";
-        QTest::newRow("truncated in a text")
-            << QByteArray(R"({"format": "korvane-prof)")
-            << "the file ends too early (line 1, column 25): it is cut short";
-        QTest::newRow("not JSON") << QByteArray("format = korvane-profile\nversion = 1\n")
-                                  << "not a profile: not JSON (illegal value at line 1, column 2)";
-        QTest::newRow("list") << QByteArray(R"([{"format": "korvane-profile"}])")
-                              << "not a Korvane profile: the file holds a JSON list, not an object { }";
-        QTest::newRow("no format") << QByteArray(R"({"version": 1, "model": "Condor"})")
-                                   << "not a Korvane profile: \"format\": \"korvane-profile\" is missing";
-        QTest::newRow("other format")
-            << QByteArray(R"({"format": "tracker-backup", "version": 1})")
-            << "not a Korvane profile: format is \"tracker-backup\", not \"korvane-profile\"";
+        raw("empty", QByteArray(), "the file is empty");
+        raw("blank", " \r\n\t", "the file is empty");
+        raw("not UTF-8", profileText("\"gprs\": {\"apn\": \"caf\xE9\"}"),
+            "not a profile: the file is not UTF-8 text");
+        raw("truncated", profileText(R"("gprs": {"apn": "x"})").left(60),
+            "the file ends too early (line 1, column 61): it is cut short");
+        raw("truncated in a text", "{\"format\": \"korvane-prof",
+            "the file ends too early (line 1, column 25): it is cut short");
+        raw("not JSON", "format = korvane-profile\nversion = 1\n",
+            "not a profile: not JSON (illegal value at line 1, column 2)");
+        raw("list", R"([{"format": "korvane-profile"}])",
+            "not a Korvane profile: the file holds a JSON list, not an object { }");
+        raw("no format", R"({"version": 1, "model": "Condor"})",
+            "not a Korvane profile: \"format\": \"korvane-profile\" is missing");
+        raw("other format", R"({"format": "tracker-backup", "version": 1})",
+            "not a Korvane profile: format is \"tracker-backup\", not \"korvane-profile\"");
         const QByteArray huge =
             profileText("\"gprs\": {\"apn\": \"" + QByteArray(kProfileMaxBytes, 'a') + "\"}");
-        QTest::newRow("too large") << huge << QString("too large for a profile (%1 bytes)").arg(huge.size());
+        raw("too large", huge, QString("too large for a profile (%1 bytes)").arg(huge.size()));
         // The head.
-        QTest::newRow("newer version")
-            << QByteArray(R"({"format": "korvane-profile", "version": 2, "model": "Condor"})")
-            << "version: 2 is newer than this Korvane reads (1); open it with a newer Korvane";
-        QTest::newRow("version 0") << QByteArray(
-            R"({"format": "korvane-profile", "version": 0, "model": "Condor"})")
-                                   << "version: 0 is no profile version (1 is)";
-        QTest::newRow("version as text") << QByteArray(R"({"format": "korvane-profile", "version": "1"})")
-                                         << "version: expected a whole number, not a text";
-        QTest::newRow("version 1.5") << QByteArray(R"({"format": "korvane-profile", "version": 1.5})")
-                                     << "version: expected a whole number, not a number";
-        QTest::newRow("no version") << QByteArray(R"({"format": "korvane-profile", "model": "Condor"})")
-                                    << "version: missing (this Korvane reads version 1)";
-        QTest::newRow("no model")
-            << QByteArray(R"({"format": "korvane-profile", "version": 1})")
-            << "model: missing (one of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\")";
-        QTest::newRow("unselectable model")
-            << profileText("", "Merlin")
-            << "model: \"Merlin\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
-        QTest::newRow("model in lower case")
-            << profileText("", "condor")
-            << "model: \"condor\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"";
+        raw("newer version", R"({"format": "korvane-profile", "version": 2, "model": "Condor"})",
+            "version: 2 is newer than this Korvane reads (1); open it with a newer Korvane");
+        raw("version 0", R"({"format": "korvane-profile", "version": 0, "model": "Condor"})",
+            "version: 0 is no profile version (1 is)");
+        raw("version as text", R"({"format": "korvane-profile", "version": "1"})",
+            "version: expected a whole number, not a text");
+        raw("version 1.5", R"({"format": "korvane-profile", "version": 1.5})",
+            "version: expected a whole number, not a number");
+        raw("no version", R"({"format": "korvane-profile", "model": "Condor"})",
+            "version: missing (this Korvane reads version 1)");
+        raw("no model", R"({"format": "korvane-profile", "version": 1})",
+            "model: missing (one of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\")");
+        raw("model in lower case", profileText("", "condor"),
+            "model: \"condor\" is none of \"Petrel\", \"Condor\", \"Falcon\", \"Harrier\"");
         // Keys and types.
-        QTest::newRow("unknown group")
-            << profileText(R"("gps": {})")
-            << "gps: unknown key (known here: format, version, model, gprs, telephones, "
-               "fences, other, port, special)";
-        QTest::newRow("unknown field")
-            << profileText(R"("gprs": {"apm": "x"})")
-            << "gprs.apm: unknown key (known here: apn, apnUser, apnPassword, serverIp, "
-               "serverPort, httpAddress, httpPort, interval, intervalUnit)";
-        QTest::newRow("telephone 9") << profileText(R"("telephones": {"9": "1"})")
-                                     << "telephones.9: unknown key (known here: 1, 2, 3, 4, 5, 6, 7, 8)";
-        QTest::newRow("fence 6") << profileText(R"("fences": {"6": {}})")
-                                 << "fences.6: unknown key (known here: 1, 2, 3, 4, 5)";
-        QTest::newRow("dotted key") << profileText(R"("fences": {"1.on": true})")
-                                    << "fences.1.on: unknown key (known here: 1, 2, 3, 4, 5)";
-        QTest::newRow("on-switch")
-            << profileText(R"("other": {"overSpeedOn": false})")
-            << "other.overSpeedOn: unknown key; a profile turns a setting off by its text "
-               "(\"000\", or \"00%\" for the battery)";
-        QTest::newRow("identity")
-            << profileText(R"("identity": {"imei": "1"})")
-            << "identity: unknown key; the unit's IMEI and versions are not part of a profile";
-        QTest::newRow("group as list") << profileText(R"("telephones": ["555"])")
-                                       << "telephones: expected an object { }, not a list [ ]";
-        QTest::newRow("fence as switch") << profileText(R"("fences": {"1": true})")
-                                         << "fences.1: expected an object { }, not true or false";
-        QTest::newRow("number for a text")
-            << profileText(R"("other": {"overSpeed": 120})")
-            << "other.overSpeed: expected a text in double quotes, not a number";
-        QTest::newRow("null for a text") << profileText(R"("gprs": {"apn": null})")
-                                         << "gprs.apn: expected a text in double quotes, not null";
-        QTest::newRow("text for a switch") << profileText(R"("fences": {"2": {"on": "ON"}})")
-                                           << "fences.2.on: expected true or false, not a text";
-        QTest::newRow("unknown unit")
-            << profileText(R"("gprs": {"intervalUnit": "Minutes"})")
-            << "gprs.intervalUnit: \"Minutes\" is none of \"Sec\", \"Min\", \"Hour\"";
-        QTest::newRow("unit as number")
-            << profileText(R"("gprs": {"intervalUnit": 1})")
-            << "gprs.intervalUnit: expected one of \"Sec\", \"Min\", \"Hour\", not a number";
-        QTest::newRow("unknown side") << profileText(R"("fences": {"3": {"side": "Inside"}})")
-                                      << "fences.3.side: \"Inside\" is none of \"In\", \"Out\"";
+        bad("unknown group", R"("gps": {})",
+            "gps: unknown key (known here: format, version, model, gprs, telephones, fences, other, port, special)");
+        bad("unknown field", R"("gprs": {"apm": "x"})",
+            "gprs.apm: unknown key (known here: apn, apnUser, apnPassword, serverIp, serverPort, httpAddress, "
+            "httpPort, interval, intervalUnit)");
+        bad("telephone 9", R"("telephones": {"9": "1"})",
+            "telephones.9: unknown key (known here: 1, 2, 3, 4, 5, 6, 7, 8)");
+        bad("fence 6", R"("fences": {"6": {}})", "fences.6: unknown key (known here: 1, 2, 3, 4, 5)");
+        bad("dotted key", R"("fences": {"1.on": true})",
+            "fences.1.on: unknown key (known here: 1, 2, 3, 4, 5)");
+        bad("on-switch", R"("other": {"overSpeedOn": false})",
+            "other.overSpeedOn: unknown key; a profile turns a setting off by its text "
+            "(\"000\", or \"00%\" for the battery)");
+        bad("identity", R"("identity": {"imei": "1"})",
+            "identity: unknown key; the unit's IMEI and versions are not part of a profile");
+        bad("group as list", R"("telephones": ["555"])",
+            "telephones: expected an object { }, not a list [ ]");
+        bad("fence as switch", R"("fences": {"1": true})",
+            "fences.1: expected an object { }, not true or false");
+        bad("number for a text", R"("other": {"overSpeed": 120})",
+            "other.overSpeed: expected a text in double quotes, not a number");
+        bad("null for a text", R"("gprs": {"apn": null})",
+            "gprs.apn: expected a text in double quotes, not null");
+        bad("text for a switch", R"("fences": {"2": {"on": "ON"}})",
+            "fences.2.on: expected true or false, not a text");
+        bad("unknown unit", R"("gprs": {"intervalUnit": "Minutes"})",
+            "gprs.intervalUnit: \"Minutes\" is none of \"Sec\", \"Min\", \"Hour\"");
+        bad("unit as number", R"("gprs": {"intervalUnit": 1})",
+            "gprs.intervalUnit: expected one of \"Sec\", \"Min\", \"Hour\", not a number");
+        bad("unknown side", R"("fences": {"3": {"side": "Inside"}})",
+            "fences.3.side: \"Inside\" is none of \"In\", \"Out\"");
         // Values the window would not send.
-        QTest::newRow("line break")
-            << profileText(R"("telephones": {"1": "123\n456"})")
-            << "telephones.1: \"123\\n456\" holds a line break, which would split the command";
-        QTest::newRow("carriage return")
-            << profileText(R"("fences": {"4": {"coordinate": "N1\rE2"}})")
-            << "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command";
-        QTest::newRow("half a character") << profileText(R"("gprs": {"apn": "a\ud800b"})")
-                                          << "gprs.apn: holds half of a character (a lone \\u escape)";
-        QTest::newRow("speed 300") << profileText(R"("other": {"overSpeed": "300"})")
-                                   << "other.overSpeed: \"300\" is out of range (000 to 250)";
-        QTest::newRow("speed 251") << profileText(R"("other": {"overSpeed": "251"})")
-                                   << "other.overSpeed: \"251\" is out of range (000 to 250)";
-        QTest::newRow("speed -5") << profileText(R"("other": {"overSpeed": "-5"})")
-                                  << "other.overSpeed: \"-5\" is out of range (000 to 250)";
-        QTest::newRow("speed 12")
-            << profileText(R"("other": {"overSpeed": "12"})")
-            << "other.overSpeed: \"12\" is too short: 3 digits (as \"120\"), or \"000\" for off";
-        QTest::newRow("battery 256") << profileText(R"("other": {"lowBattery": "256%"})")
-                                     << "other.lowBattery: \"256%\" is out of range (0 to 255)";
-        QTest::newRow("battery -1") << profileText(R"("other": {"lowBattery": "-1"})")
-                                    << "other.lowBattery: \"-1\" is out of range (0 to 255)";
-        QTest::newRow("interval of 2")
-            << profileText(R"("gprs": {"interval": "30", "intervalUnit": "Sec"})")
-            << "gprs.interval: \"30\" is too short: 3 digits (as \"030\"), or \"000\" for off";
-        QTest::newRow("interval, no unit")
-            << profileText(R"("gprs": {"interval": "030"})")
-            << "gprs.intervalUnit: missing; the interval \"030\" needs one of \"Sec\", \"Min\", \"Hour\"";
-        QTest::newRow("server, no port")
-            << profileText(R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})")
-            << "gprs.serverPort: missing or empty; the server \"10.0.0.1\" needs its port";
-        QTest::newRow("fence on, no place") << profileText(R"("fences": {"5": {"on": true, "side": "In"}})")
-                                            << "fences.5.coordinate: missing or empty while the fence is on";
-        QTest::newRow("fence on, empty place")
-            << profileText(R"("fences": {"2": {"on": true, "coordinate": ""}})")
-            << "fences.2.coordinate: missing or empty while the fence is on";
-        QTest::newRow("telephone 6")
-            << profileText(R"("telephones": {"1": "555", "6": "556"})")
-            << "telephones.6: \"556\" can never be written: the window writes numbers 1 to 5; "
-               "leave it out or empty";
-        QTest::newRow("telephone 8")
-            << profileText(R"("telephones": {"8": " "})")
-            << "telephones.8: \" \" can never be written: the window writes numbers 1 to 5; "
-               "leave it out or empty";
-        QTest::newRow("no hours")
-            << profileText(R"("other": {"localHours": "", "localMinutes": "30"})")
-            << "other.localHours: empty; the hours with their sign are needed (as \"+08\")";
-        QTest::newRow("empty password")
-            << profileText(R"("other": {"password": ""})")
-            << "other.password: empty; leave it out to keep the tracker's password";
-        QTest::newRow("port on a Petrel")
-            << profileText(R"("port": {"doorLevel": "High"})", "Petrel")
-            << "port: the Petrel has no port functions (only Condor and Falcon have)";
-        QTest::newRow("special on a Condor")
-            << profileText(R"("special": {})")
-            << "special: the Condor has no special functions (only Harrier has)";
-        QTest::newRow("fuel on a Condor")
-            << profileText(R"("other": {"fuel": "0,100,100,4200"})")
-            << "other.fuel: the Condor has no fuel sensor (only Falcon and Harrier have)";
+        bad("line break", R"("telephones": {"1": "123\n456"})",
+            "telephones.1: \"123\\n456\" holds a line break, which would split the command");
+        bad("carriage return", R"("fences": {"4": {"coordinate": "N1\rE2"}})",
+            "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command");
+        bad("half a character", R"("gprs": {"apn": "a\ud800b"})",
+            "gprs.apn: holds half of a character (a lone \\u escape)");
+        bad("speed 251", R"("other": {"overSpeed": "251"})",
+            "other.overSpeed: \"251\" is out of range (000 to 250)");
+        bad("speed -5", R"("other": {"overSpeed": "-5"})",
+            "other.overSpeed: \"-5\" is out of range (000 to 250)");
+        bad("speed 12", R"("other": {"overSpeed": "12"})",
+            "other.overSpeed: \"12\" is too short: 3 digits (as \"120\"), or \"000\" for off");
+        bad("battery 256", R"("other": {"lowBattery": "256%"})",
+            "other.lowBattery: \"256%\" is out of range (0 to 255)");
+        bad("battery -1", R"("other": {"lowBattery": "-1"})",
+            "other.lowBattery: \"-1\" is out of range (0 to 255)");
+        bad("interval of 2", R"("gprs": {"interval": "30", "intervalUnit": "Sec"})",
+            "gprs.interval: \"30\" is too short: 3 digits (as \"030\"), or \"000\" for off");
+        bad("interval, no unit", R"("gprs": {"interval": "030"})",
+            "gprs.intervalUnit: missing; the interval \"030\" needs one of \"Sec\", \"Min\", \"Hour\"");
+        bad("server, no port", R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})",
+            "gprs.serverPort: missing or empty; the server \"10.0.0.1\" needs its port");
+        bad("fence on, no place", R"("fences": {"5": {"on": true, "side": "In"}})",
+            "fences.5.coordinate: missing or empty while the fence is on");
+        bad("fence on, empty place", R"("fences": {"2": {"on": true, "coordinate": ""}})",
+            "fences.2.coordinate: missing or empty while the fence is on");
+        bad("telephone 6", R"("telephones": {"1": "555", "6": "556"})",
+            "telephones.6: \"556\" can never be written: the window writes numbers 1 to 5; leave it out or empty");
+        bad("telephone 8", R"("telephones": {"8": " "})",
+            "telephones.8: \" \" can never be written: the window writes numbers 1 to 5; leave it out or empty");
+        bad("no hours", R"("other": {"localHours": "", "localMinutes": "30"})",
+            "other.localHours: empty; the hours with their sign are needed (as \"+08\")");
+        bad("empty password", R"("other": {"password": ""})",
+            "other.password: empty; leave it out to keep the tracker's password");
+        raw("port on a Petrel", profileText(R"("port": {"doorLevel": "High"})", "Petrel"),
+            "port: the Petrel has no port functions (only Condor and Falcon have)");
+        bad("special on a Condor", R"("special": {})",
+            "special: the Condor has no special functions (only Harrier has)");
+        bad("fuel on a Condor", R"("other": {"fuel": "0,100,100,4200"})",
+            "other.fuel: the Condor has no fuel sensor (only Falcon and Harrier have)");
     }
     void refusedWithOneMessageNamingTheKey()
     {
@@ -320,8 +289,6 @@ private slots:
         expected.params.port = read.port;
         const Profile condor = profileOf(Model::Condor, read);
         QVERIFY2(condor == expected, qPrintable(describe(condor.params).join('\n')));
-        QCOMPARE(condor.params.other->lowBattery,
-                 std::optional<QString>("30%"));   // a level read stays shown
         QCOMPARE(validate(condor), QString());
 
         read.other->lowBattery.reset();
