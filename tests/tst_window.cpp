@@ -11,12 +11,7 @@
 class WindowTest : public QObject {
     Q_OBJECT
 
-    static QString captionOf(QWidget* w)
-    {
-        if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-        if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-        return Rig::textOf(w);
-    }
+    static QString captionOf(QWidget* w) { return controlText(w); }
 
     // Each entry "Name=caption", "Name [x]" (selected), "Name [ ]", "Name hidden", or "usable:" and
     // the names of the model-dependent controls that are shown and enabled.

@@ -7,15 +7,6 @@ void Rig::put(QWidget* widget, const QString& text)
     else if (auto* c = qobject_cast<QComboBox*>(widget)) c->setEditText(text);
 }
 
-QString Rig::textOf(QWidget* widget)
-{
-    if (auto* e = qobject_cast<QLineEdit*>(widget)) return e->text();
-    if (auto* m = qobject_cast<QPlainTextEdit*>(widget)) return m->toPlainText();
-    if (auto* c = qobject_cast<QComboBox*>(widget)) return c->currentText();
-    if (auto* b = qobject_cast<QAbstractButton*>(widget)) return b->text();
-    return {};
-}
-
 void Rig::openPort()
 {
     click(QStringLiteral("Command5"));

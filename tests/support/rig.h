@@ -18,8 +18,7 @@ struct Rig {
     void click(const QString& name) { w<QAbstractButton>(name)->click(); }
     void type(const QString& name, const QString& text) { put(w(name), text); }
     static void put(QWidget* box, const QString& text);   // as a program (or a read) fills it
-    QString text(const QString& name) const { return textOf(w(name)); }
-    static QString textOf(QWidget* widget);   // what a box holds, or a button's caption
+    QString text(const QString& name) const { return controlText(w(name)); }
     bool on(const QString& name) const { return w<QAbstractButton>(name)->isChecked(); }
     void openPort();                         // "OPEN" on the default COM4
     void tick(int n = 1) { for (int i = 0; i < n; ++i) form.Timer1_Timer(); }
