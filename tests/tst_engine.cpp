@@ -1,6 +1,5 @@
-// The transaction engine on a fake port, with ticks driven by the test. Through the window (the
-// rows of tst_pages, tst_port): a new send abandoning the last, stray text while idle, the read's
-// three quiet ticks, a chain step refused, a lost port.
+// The transaction engine on a fake port, ticks driven by the test: when and how a reply is judged.
+// Through the window instead: abandoned sends, stray text, reads, lost ports (tst_hands, tst_port).
 #include "link/engine.h"
 #include "support/fakes.h"
 
@@ -15,7 +14,6 @@ class EngineTest : public QObject {
         Engine engine{port, prompt};
         Bench()
         {
-            engine.timer().setInterval(100);
             QObject::connect(&port, &Port::notified, &engine, &Engine::receive);
             engine.setRule(Code::Apn, [this](const QString&) { engine.acknowledge(text::kOk); });
             port.open();
@@ -26,82 +24,35 @@ class EngineTest : public QObject {
     };
 
 private slots:
-    void sendWritesOneWholeLineAndArmsTheWatcher()
+    // What arrives is judged on the tick after its last chunk, whole: only the exact token is an
+    // acknowledgement. Silence ends on the twenty-first tick; "" is a line event without text.
+    void aReplyIsJudgedOnTheTickAfterItsLastChunk_data()
     {
-        Bench b;
-        b.sendApn();
-        QCOMPARE(b.port.written, QStringList{"SETCinternet\r\n"});
-        QCOMPARE(b.engine.code(), Code::Apn);
-        QVERIFY(b.engine.timer().isActive());
-    }
-
-    void closedPortRefusesBeforeAnythingChanges()
-    {
-        Bench b;
-        b.sendApn();
-        b.port.deliver("partial");
-        b.port.close();
-        QVERIFY(!b.engine.prologue());
-        QCOMPARE(b.prompt.shown, QStringList{"PLS Open COMM Port"});
-        QCOMPARE(b.engine.monitor(), QString("partial"));   // nothing emptied
-        QCOMPARE(b.engine.code(), Code::Apn);
-    }
-
-    void acknowledgementIsJudgedOnTheTickAfterTheLastChunk()
-    {
-        Bench b;
-        b.sendApn();
-        b.ticks(3);
-        b.port.deliver(" O");
-        b.port.deliver("K!");
-        QVERIFY(b.prompt.shown.isEmpty());
-        b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"Setting OK!"});
-        QVERIFY(b.idle());
-        QCOMPARE(b.engine.monitor(), QString(" OK!"));   // the monitor keeps its text
-    }
-
-    void anythingButTheExactTokenIsAnError_data()
-    {
+        QTest::addColumn<int>("quiet");              // ticks before the reply
         QTest::addColumn<QStringList>("chunks");
-        QTest::newRow("line end after the token") << QStringList{" OK!\r\n"};
-        QTest::newRow("two acknowledgements") << QStringList{" OK!", " OK!"};
-        QTest::newRow("lower case") << QStringList{" ok!"};
-        QTest::newRow("no leading blank") << QStringList{"OK!"};
-        QTest::newRow("echo before") << QStringList{"SETC\r\n", " OK!"};
+        QTest::addColumn<QString>("message");
+        QTest::newRow("token in two chunks") << 3 << QStringList{" O", "K!"} << "Setting OK!";
+        QTest::newRow("line end after the token") << 3 << QStringList{" OK!\r\n"} << "Setting Error!";
+        QTest::newRow("two acknowledgements") << 3 << QStringList{" OK!", " OK!"} << "Setting Error!";
+        QTest::newRow("lower case") << 3 << QStringList{" ok!"} << "Setting Error!";
+        QTest::newRow("echo before") << 3 << QStringList{"SETC\r\n", " OK!"} << "Setting Error!";
+        QTest::newRow("line event: no reply") << 3 << QStringList{""} << "Out-Time !";
+        QTest::newRow("silence") << 20 << QStringList{} << "Out-Time !";
     }
-    void anythingButTheExactTokenIsAnError()
+    void aReplyIsJudgedOnTheTickAfterItsLastChunk()
     {
+        QFETCH(int, quiet);
         QFETCH(QStringList, chunks);
+        QFETCH(QString, message);
         Bench b;
         b.sendApn();
+        b.ticks(quiet);
         for (const QString& c : chunks)
-            b.port.deliver(c);
-        b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"Setting Error!"});
-        QVERIFY(b.idle());
-    }
-
-    void silenceTimesOutOnTheTwentyFirstTick()
-    {
-        Bench b;
-        b.sendApn();
-        b.ticks(20);
+            c.isEmpty() ? b.port.lineEvent(3) : b.port.deliver(c);
         QVERIFY(b.prompt.shown.isEmpty());
         b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"Out-Time !"});
+        QCOMPARE(b.prompt.shown, QStringList{message});
         QVERIFY(b.idle());
-        QVERIFY(b.engine.monitor().isEmpty());
-    }
-
-    void aLineEventWithoutTextRearmsButCountsAsNoReply()
-    {
-        Bench b;
-        b.sendApn();
-        b.ticks(2);
-        b.port.lineEvent(3);
-        b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"Out-Time !"});
     }
 
     // While the box is open the event loop keeps running: ticks and more text arrive.
@@ -129,7 +80,9 @@ private slots:
         QVERIFY(b.idle());
     }
 
-    void aChainStepAfterTheTechnicianClosedThePortEndsTheTransaction()
+    // The technician closes the port while a chain waits: a new send is refused with the monitor
+    // left as it was, and the chain's next step ends the transaction instead of writing.
+    void closingThePortMidChain()
     {
         Bench b;
         b.engine.setRule(Code::GprsChainApn, [&](const QString&) {
@@ -139,27 +92,12 @@ private slots:
         b.engine.send(Code::GprsChainApn, "SETCa");
         b.port.deliver(" OK!");
         b.port.close();
+        QVERIFY(!b.engine.prologue());
+        QCOMPARE(b.engine.monitor(), QString(" OK!"));
         b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"PLS Open COMM Port"});
+        QCOMPARE(b.prompt.shown, (QStringList{"PLS Open COMM Port", "PLS Open COMM Port"}));
         QVERIFY(b.idle());
         QCOMPARE(b.port.written, QStringList{"SETCa\r\n"});
-    }
-
-    void theMonitorStaysBoundedUnderAnEndlessStream()
-    {
-        Bench b;
-        const QString chunk(4096, QLatin1Char('x'));
-        for (int i = 0; i < 1200; ++i)   // about 4.7 million characters
-            b.port.deliver(chunk);
-        QVERIFY(b.engine.monitor().size() >= Engine::kMonitorKeep);
-        QVERIFY(b.engine.monitor().size() <= 2 * Engine::kMonitorKeep);
-        b.ticks(1);
-        QVERIFY(b.prompt.shown.isEmpty());
-        // A reply shorter than the bound is still judged on its whole text.
-        b.sendApn();
-        b.port.deliver(" OK!");
-        b.ticks(1);
-        QCOMPARE(b.prompt.shown, QStringList{"Setting OK!"});
     }
 };
 
