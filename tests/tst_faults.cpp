@@ -38,20 +38,15 @@ class FaultTest : public QObject {
     QSet<QString> buildable_;       // every line the window sent to a well-behaved tracker
 
     template <class T = QWidget> T* w(const char* name) { return live_.w<T>(name); }
+    // Idle, and still idle after the quiet time of a reply.
     bool settle(int maxMs)
     {
-        // Idle, and still idle after the quiet time of a reply.
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < maxMs) {
-            if (live_.idle()) {
-                QTest::qWait(250);
-                if (live_.idle())
-                    return true;
-            }
-            QTest::qWait(10);
-        }
-        return false;
+        return QTest::qWaitFor([this] {
+            if (!live_.idle())
+                return false;
+            QTest::qWait(250);
+            return live_.idle();
+        }, maxMs);
     }
     bool press(const char* name)
     {
