@@ -1,5 +1,4 @@
-// Command builders at the boundaries the window's rows (tst_hands) never reach: the exact line, and
-// every question, note and refusal in its order.
+// Command builders where no window row (tst_hands) reaches: the line, questions, notes, refusals.
 #include "link/commands.h"
 
 #include <QTest>

@@ -1,5 +1,4 @@
-// The parameter dump parser: the parameters a read yields from the tracker's own dump lines, and how
-// it copes with a dump that is cut short or garbled. Arbitrary replies: tests/fuzz/fuzz_dump.cpp.
+// The dump parser on literal dump lines: fields, marks, cut and garbled dumps (random ones: fuzz_dump).
 #include "bulk/dump_parser.h"
 
 #include <QSet>

@@ -1,5 +1,4 @@
 // The transaction engine on a fake port, ticks driven by the test: when and how a reply is judged.
-// Through the window instead: abandoned sends, stray text, reads, lost ports (tst_hands, tst_port).
 #include "link/engine.h"
 #include "support/fakes.h"
 

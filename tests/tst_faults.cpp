@@ -1,8 +1,4 @@
-// Fault injection: a fixed-seed run of scenarios against the simulated tracker over a real
-// pseudo-terminal, with the real serial port: replies split and delayed, wrong tokens, garbage,
-// silence, floods, the device hanging up mid-chain and coming back, buttons pressed while a chain
-// runs. In every scenario: each outcome reported at most once, the engine back to idle, only
-// whole command lines the window builds on the wire, no stall of the event loop.
+// Fault injection: a fixed-seed run of scenarios against the simulator through the real serial port.
 #include "support/live.h"
 #include "support/rig.h"
 #include "support/watchdog.h"
@@ -104,6 +100,10 @@ private slots:
         QVERIFY(!live_.prompt.shown.contains("Setting Error!"));
     }
 
+    // Replies split and delayed, wrong tokens, garbage, silence, floods, the device hanging up
+    // mid-chain and coming back, buttons pressed while a chain runs. In every scenario: each outcome
+    // reported at most once, the engine back to idle, only whole command lines the window builds on
+    // the wire, no stall of the event loop.
     void scenarios()
     {
         const int asked = qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS");

@@ -1,6 +1,4 @@
-// A tracker that never stops sending: at line rate for a minute while the window is idle and while
-// a transaction waits, then much faster. Memory stays bounded, the window keeps answering, and the
-// next transaction after the flood works.
+// A tracker that never stops sending: the window keeps answering, memory stays bounded, the next send works.
 #include "support/live.h"
 #include "support/watchdog.h"
 

@@ -1,5 +1,4 @@
-// Choosing, opening, closing and losing the port: the window's logic on a fake port, and the real
-// serial port path on pseudo-terminals.
+// Choosing, opening, closing and losing the port: the window on a fake port, the real port on ptys.
 #include "link/port_names.h"
 #include "link/serial_port.h"
 #include "support/pty.h"

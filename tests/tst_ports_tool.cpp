@@ -1,6 +1,4 @@
-// korvane-ports: what the technician reads and which links end up in the ports folder, on
-// pseudo-terminals standing in for USB-serial adapters. Where the machine cannot show a case (an
-// adapter with USB ids, a user outside the dialout group) the system is stood in for.
+// korvane-ports: what the technician reads and the links it leaves, on ptys standing in for adapters.
 #include "app/ports.h"
 #include "link/port_names.h"
 #include "support/pty.h"
@@ -18,6 +16,8 @@ namespace {
 QString linkTarget(int com) { return QFileInfo(ports::entryPath(com)).symLinkTarget(); }
 bool entryPresent(int com) { return QFileInfo::exists(ports::entryPath(com)) || QFileInfo(ports::entryPath(com)).isSymLink(); }
 
+// Where the machine cannot show a case (an adapter with USB ids, a user outside the dialout group)
+// the system is stood in for.
 PortsSystem plain()
 {
     PortsSystem s = PortsSystem::real();

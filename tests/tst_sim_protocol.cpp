@@ -1,5 +1,4 @@
-// The simulated tracker as the window and the tools rely on it: its reply texts, its dump bytes,
-// its faults as they arrive at the window's own serial port, and the ports-folder link it takes.
+// The simulator as the window and the tools rely on it: reply texts, dump bytes, faults, its link.
 #include "link/port_names.h"
 #include "link/serial_port.h"
 #include "sim/pty_tracker.h"
