@@ -3,35 +3,55 @@
 #include "bulk/profile.h"
 #include "pages/form2.h"
 #include "pages/main_window.h"
-#include "sim/pty_tracker.h"
 #include "support/chooser.h"
 #include "support/dialogs.h"
 #include "support/hands.h"
-#include "support/pty.h"
+#include "support/live.h"
 #include "support/snapshot.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace {
+
+// korvane-cli to its end, the event loop running so that the simulator in this process answers:
+// what it printed, or why it failed.
+QByteArray cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(KORVANE_CLI_PATH, args);
+    const bool done = QTest::qWaitFor([&p] { return p.state() == QProcess::NotRunning; }, 30000);
+    if (done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        return p.readAllStandardOutput();
+    return "korvane-cli " + args.join(' ').toUtf8() + " failed: " + p.readAllStandardError();
+}
+
+// The tracker as the tool reads it for a Falcon, one "key=value" line a field.
+QStringList readByTool()
+{
+    const QByteArray out = cli({"read", "COM4", "--model", "Falcon"});
+    const bulk::ProfileRead read = bulk::parseProfile(out);
+    return read.profile ? bulk::describe(read.profile->params) : QStringList{QString::fromUtf8(out)};
+}
+
+}   // namespace
+
 class RoundTripTest : public QObject {
     Q_OBJECT
 private slots:
     void readSaveWriteWithTheToolOpenInAFreshWindow()
     {
-        PortsFolder folder;
-        sim::PtyTracker tracker;
-        QVERIFY(tracker.start());
-        QVERIFY(tracker.linkAs(4));
-        bulk::Params& p = tracker.tracker().params();
+        TrackerOnCom4 t;
+        QVERIFY(t.up());
+        bulk::Params& p = t.sim.tracker().params();
         p.gprs->apn = "fleet.apn";
-        p.gprs->serverIp = "198.51.100.20";
-        p.gprs->serverPort = "7070";
         p.telephones->number[0] = "+4915550001";
         p.other->overSpeed = "095";
         p.other->overSpeedOn = true;
         p.fences->fence[1] = {true, bulk::FenceSide::In, "48.1,11.5,250"};
-        const bulk::Params saved = p;
+        // Alarms off: shown and saved as "000" and "00%", as the tool reads them.
+        p.gprs->intervalOn = p.other->lowBatteryOn = p.other->displacementOn = false;
 
         QTemporaryDir dir;
         const QString file = dir.filePath("fleet.json");
@@ -46,7 +66,6 @@ private slots:
             hands.click("Command5");
             hands.click("Command8");
             QVERIFY(QTest::qWaitFor([&] { return !window.form().engine().timer().isActive(); }, 3000));
-            QCOMPARE(controlText(hands.at("Text1")), QString("fleet.apn"));
             hands.click("Check2");                   // the password goes into the profile too
             chooser.next = file;
             hands.key(Qt::Key_S, Qt::ControlModifier);
@@ -54,20 +73,18 @@ private slots:
             hands.click("Command5");                 // the tool needs the port to itself
             shown = snapshot(&window.form());
         }
+        // The window saved what the tool reads of the same tracker, but the port frame, which a
+        // Falcon's dump does not carry and its window holds anyway.
+        const QStringList read = readByTool();
+        const QStringList saved = bulk::describe(bulk::loadProfile(file).profile->params);
+        QCOMPARE(saved.filter(QRegularExpression("^(?!port\\.)")), read);
 
         p.gprs->apn = "changed";
         p.telephones->number[0] = "";
         p.other->overSpeedOn = false;
         p.fences->fence[1] = {};
-        QProcess cli;
-        cli.start(KORVANE_CLI_PATH, {"write", "COM4", file});
-        QVERIFY(QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 30000));
-        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-        QCOMPARE(bulk::profileOf(bulk::Model::Falcon, p).params.gprs,
-                 bulk::profileOf(bulk::Model::Falcon, saved).params.gprs);
-        QCOMPARE(*p.telephones->number[0], QString("+4915550001"));
-        QCOMPARE(*p.other->overSpeed, QString("095"));
-        QCOMPARE(p.fences->fence[1].coordinate, std::optional<QString>("48.1,11.5,250"));
+        QCOMPARE(cli({"write", "COM4", file}), QByteArray());
+        QCOMPARE(readByTool(), read);
 
         MainWindow fresh(new Form2(), &chooser);
         Hands hands(&fresh);
