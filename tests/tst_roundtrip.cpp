@@ -1,5 +1,6 @@
-// An installer's round trip: read a tracker into the window, save the profile, let the tracker
-// change, write the profile back with korvane-cli, and open it in a fresh window.
+// An installer's round trip: read a tracker into the window and save the profile (what korvane-cli
+// reads of the same tracker), let the tracker change, write the profile back with korvane-cli, and
+// open it in a fresh window.
 #include "bulk/profile.h"
 #include "pages/form2.h"
 #include "pages/main_window.h"
