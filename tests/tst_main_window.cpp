@@ -105,8 +105,9 @@ private slots:
         const QString common = "Text1=apn.fleet Text19=fleet Text20=pw Text3=10.0.0.7 Text5=5013 "
                                "Text4=http://fleet.example Text31=8080 Text21=045 Text6=+4917011111 "
                                "Text26=+4917055555 Combo3=30% Text9=110 Text15=+02 Combo4=45 Text33=020 "
-                               "Text11=N52.52,E13.40,R300 Text17=654321";
-        const QStringList fence = {"Check_d2_on", "Check_d2_in", "Option2", "Check2"};
+                               "Text11=N52.52,E13.40,R300 Text17=654321 Text7=+4917022222 Text8=+4917033333 "
+                               "Text25=+4917044444 Text10=1,2,3 Text12=4,5,6 Text13=7,8,9 Text14=10,11,12";
+        const QStringList fence = {"Check_d2_on", "Check_d2_in", "Check_d5_on", "Option2", "Check2"};
         // Option18 lies in Frame9, which the pulse arm hides: it is chosen first.
         QTest::newRow("Condor") << "Option7"
                                 << fence + QStringList{"Option4", "Option18", "Option15", "Option16"}
