@@ -229,7 +229,7 @@ private slots:
         row("picked by mouse and keys", {"Command5", "pick COM7", "Command5==CLOSE", "pick COM7", "key Down",
             "Combo2==COM8", "key F4", "key Up", "key Return", "opened==4 7 7 8 7", "fail 3", "pick COM3",
             "Text24==8002", "Command5==OPEN", "opened==4 7 7 8 7"}, {}, {"Invalid Port"});
-        for (const QString n : {"COM10", "com6", "COM6 ", "COM06", "COM0", "/dev/ttyS3"})
+        for (const QString& n : QStringList{"COM10", "com6", "COM6 ", "COM06", "COM0", "/dev/ttyS3"})
             row("typed " + n, {"Command5", "Command5", "Combo2=" + n, "Command5", "Combo2==" + n, "Text24==8002",
                 "Command5==OPEN", "Combo2=", "Command5", "opened==4"}, {}, {"Invalid PORT", "请选择CommPort"});
     }
