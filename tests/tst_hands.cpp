@@ -226,6 +226,7 @@ private slots:
         row("typed, then OPEN", {"Combo2=COM6", "Command5", "Command5==CLOSE", "opened==6"});
         row("typed, Tab, then OPEN",
             {"Combo2=COM6", "tab", "opened==", "Command5==OPEN", "Command5", "Command5==CLOSE", "opened==6"});
+        row("typed, Enter, then OPEN", {"Combo2=COM3", "key Return", "opened==", "Command5", "opened==3"});
         row("picked by mouse and keys", {"Command5", "pick COM7", "Command5==CLOSE", "pick COM7", "key Down",
             "Combo2==COM8", "key F4", "key Up", "key Return", "opened==4 7 7 8 7", "fail 3", "pick COM3",
             "Text24==8002", "Command5==OPEN", "opened==4 7 7 8 7"}, {}, {"Invalid Port"});

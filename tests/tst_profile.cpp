@@ -87,7 +87,9 @@ private slots:
         bad("unit as number", R"("gprs": {"intervalUnit": 1})",
             "gprs.intervalUnit: expected one of \"Sec\", \"Min\", \"Hour\", not a number");
         // Values the window would not send.
-        // A line break in a text is pinned end to end, in tst_cli.
+        // A line feed is pinned end to end, in tst_cli; a lone carriage return splits a command too.
+        bad("carriage return", R"("fences": {"4": {"coordinate": "N1\rE2"}})",
+            "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command");
         bad("half a character", R"("gprs": {"apn": "a\ud800b"})",
             "gprs.apn: holds half of a character (a lone \\u escape)");
         bad("battery -1", R"("other": {"lowBattery": "-1"})",
