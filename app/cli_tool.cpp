@@ -1,8 +1,11 @@
 #include "app/cli_tool.h"
 
-#include "link/session.h"
+#include "app/session.h"
+#include "bulk/profile.h"
 #include "link/serial_port.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace cli {
@@ -14,47 +17,55 @@ constexpr QLatin1String kProgram("korvane-cli");
 struct Arguments {
     QString command;
     QString port;
-    QString file;          // write, verify: the profile; read: -o
+    QString file;          // write, verify: the profile ("-": standard input); read: -o ("-": standard output)
     bool quiet = false;
     bool yes = false;
     bulk::Model model = bulk::Model::Petrel;   // read: the window's model at start
 };
 
+enum class Asked { Run, Help, Version };
+
 // Parses the arguments; the reason when they are not usable.
-QString parse(const QStringList& args, Arguments* a, bool* help)
+QString parse(const QStringList& args, Arguments* a, Asked* asked)
 {
-    QStringList positional;
-    bool haveOutput = false, haveModel = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            *help = true;
-            return {};
-        }
-        if (arg == QLatin1String("--quiet") || arg == QLatin1String("-q")) {
-            a->quiet = true;
-        } else if (arg == QLatin1String("--yes")) {
-            a->yes = true;
-        } else if (arg == QLatin1String("-o") || arg == QLatin1String("--output") || arg == QLatin1String("--model")) {
-            if (i + 1 >= args.size())
-                return QStringLiteral("%1 wants a value").arg(arg);
-            const QString value = args[++i];
-            if (arg == QLatin1String("--model")) {
-                const auto model = bulk::modelNamed(value);
-                if (!model)
-                    return QStringLiteral("--model: \"%1\" is none of Petrel, Condor, Falcon, Harrier").arg(value);
-                a->model = *model;
-                haveModel = true;
-            } else {
-                a->file = value;
-                haveOutput = true;
-            }
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return QStringLiteral("unknown option %1").arg(arg);
-        } else {
-            positional << arg;
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("FILE"));
+    const QCommandLineOption model({QStringLiteral("m"), QStringLiteral("model")}, QString(), QStringLiteral("MODEL"));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
+    const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")}, QString());
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({output, model, quiet, yes, help, version});
+    if (!parser.parse(QStringList{kProgram} + args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty())
+            return parser.errorText();
+        const QString& name = unknown.constFirst();
+        return QStringLiteral("unknown option %1%2").arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
     }
+    if (parser.isSet(help)) {
+        *asked = Asked::Help;
+        return {};
+    }
+    if (parser.isSet(version)) {
+        *asked = Asked::Version;
+        return {};
+    }
+    for (const QCommandLineOption& once : {output, model})
+        if (parser.values(once).size() > 1)
+            return QStringLiteral("--%1 given twice").arg(once.names().constLast());
+    a->quiet = parser.isSet(quiet);
+    a->yes = parser.isSet(yes);
+    const bool haveOutput = parser.isSet(output), haveModel = parser.isSet(model);
+    if (haveModel) {
+        const auto m = bulk::modelNamed(parser.value(model));
+        if (!m)
+            return QStringLiteral("--model: \"%1\" is none of Petrel, Condor, Falcon, Harrier").arg(parser.value(model));
+        a->model = *m;
+    }
+
+    QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return QStringLiteral("no command given");
     a->command = positional.takeFirst();
@@ -65,7 +76,7 @@ QString parse(const QStringList& args, Arguments* a, bool* help)
     const bool needsFile = a->command == QLatin1String("write") || a->command == QLatin1String("verify");
     const int wanted = needsFile ? 2 : 1;
     if (positional.size() < wanted)
-        return needsFile ? QStringLiteral("%1 wants a PORT and a profile FILE").arg(a->command)
+        return needsFile ? QStringLiteral("%1 wants a PORT and a profile FILE (- for standard input)").arg(a->command)
                          : QStringLiteral("%1 wants a PORT").arg(a->command);
     if (positional.size() > wanted)
         return QStringLiteral("unexpected argument \"%1\"").arg(positional.at(wanted));
@@ -81,8 +92,11 @@ QString parse(const QStringList& args, Arguments* a, bool* help)
     if (a->command == QLatin1String("reset") && !a->yes)
         return QStringLiteral("reset returns every setting of the tracker to its initial value; "
                               "confirm with --yes (nothing was sent)");
-    if (haveOutput && a->file.isEmpty())
-        return QStringLiteral("-o wants a file name");
+    if (haveOutput) {
+        a->file = parser.value(output);
+        if (a->file.isEmpty())
+            return QStringLiteral("-o wants a file name (- for standard output)");
+    }
     return {};
 }
 
@@ -100,7 +114,7 @@ bool choosePort(SerialPort& port, const QString& name)
     return true;
 }
 
-QString openFailure(int failure)
+QString openFailure(int failure, const QString& why)
 {
     switch (failure) {
     case Port::NoSuchPort:
@@ -110,7 +124,9 @@ QString openFailure(int failure)
     case Port::PermissionDenied:
         return QStringLiteral("8010 permission denied: the user is not in the dialout group");
     default:
-        return QStringLiteral("%1 the port cannot be opened").arg(failure);
+        return QStringLiteral("%1 the port cannot be opened: %2")
+            .arg(failure)
+            .arg(why.isEmpty() ? QStringLiteral("the system gave no reason") : why);
     }
 }
 
@@ -119,34 +135,42 @@ QString openFailure(int failure)
 QString helpText()
 {
     return QStringLiteral(
-        "Usage: korvane-cli read PORT [-o FILE] [--model MODEL] [--quiet]\n"
-        "       korvane-cli write PORT FILE [--quiet]\n"
-        "       korvane-cli verify PORT FILE [--quiet]\n"
-        "       korvane-cli reset PORT --yes [--quiet]\n"
+        "Usage: korvane-cli read PORT [-o FILE] [-m MODEL] [-q]\n"
+        "       korvane-cli write PORT FILE [-q]\n"
+        "       korvane-cli verify PORT FILE [-q]\n"
+        "       korvane-cli reset PORT -y [-q]\n"
         "\n"
         "Reads, writes or checks a GPS tracker's settings with the commands of the korvane window.\n"
         "\n"
         "Commands:\n"
-        "  read PORT        read every parameter; the profile goes to FILE (-o) or standard output\n"
+        "  read PORT        read every parameter; the profile goes to FILE (-o) or standard output.\n"
+        "                   A value the tracker holds that a write would refuse is kept and named\n"
+        "                   as a warning\n"
         "  write PORT FILE  write every group the profile holds, as the window's WRITE and Apply\n"
         "                   buttons do; stops at the first refusal, wrong reply or time-out\n"
         "  verify PORT FILE read the tracker back and list every field that differs from FILE\n"
-        "  reset PORT --yes return the tracker to its initial settings (\"Initialize ALL\")\n"
+        "  reset PORT -y    return the tracker to its initial settings (\"Initialize ALL\")\n"
         "\n"
         "PORT is COM1..COM9 (through the ports folder, as in the window) or a device path such as\n"
-        "/dev/ttyUSB0.\n"
+        "/dev/ttyUSB0. FILE - is standard input (write, verify) or standard output (read -o -).\n"
         "\n"
         "Options:\n"
-        "  -o FILE          read: write the profile to FILE\n"
-        "  --model MODEL    read: the model for the profile, Petrel (default), Condor, Falcon or\n"
-        "                   Harrier; it decides which groups the profile holds\n"
-        "  --quiet          no progress lines, only errors\n"
-        "  --yes            reset: confirm\n"
-        "  -h, --help       this text\n"
+        "  -o, --output FILE  read: write the profile to FILE\n"
+        "  -m, --model MODEL  read: the model for the profile, Petrel (default), Condor, Falcon or\n"
+        "                     Harrier; it decides which groups the profile holds\n"
+        "  -q, --quiet        no progress lines, only errors and warnings\n"
+        "  -y, --yes          reset: confirm\n"
+        "  -h, --help         this text\n"
+        "  -v, --version      the version\n"
+        "  --                 what follows is no option (a file named -x)\n"
+        "Options may also be written --model=Condor.\n"
         "\n"
         "Exit status: 0 done (verify: no field differs), 1 verify found differences, 2 the tracker\n"
-        "refused, answered wrongly or did not answer, 3 a bad profile or bad arguments (nothing was\n"
-        "sent), 4 the port cannot be opened or another program is using it.\n"
+        "refused, answered wrongly, did not answer or did not stop sending, 3 a bad profile, bad\n"
+        "arguments or an output that cannot be written (nothing was sent), 4 the port cannot be\n"
+        "opened or another program is using it, 5 the tracker was read but the profile or the\n"
+        "report could not be written out (an old file is kept), 130 and 143 stopped by SIGINT or\n"
+        "SIGTERM (what was already written is listed).\n"
         "\n"
         "Examples:\n"
         "  korvane-cli read COM4 --model Condor -o fleet.json\n"
@@ -160,32 +184,66 @@ int run(const QStringList& arguments, const Streams& streams)
     const auto error = [&streams](const QString& text) { streams.err(kProgram + QLatin1String(": ") + text); };
 
     Arguments a;
-    bool help = false;
-    if (const QString problem = parse(arguments, &a, &help); !problem.isEmpty()) {
+    Asked asked = Asked::Run;
+    if (const QString problem = parse(arguments, &a, &asked); !problem.isEmpty()) {
         error(problem);
         streams.err(QStringLiteral("Try 'korvane-cli --help'."));
         return BadInput;
     }
-    if (help) {
-        streams.out(helpText().toUtf8());
-        return Done;
+    if (asked != Asked::Run) {
+        const QByteArray text = asked == Asked::Help ? helpText().toUtf8()
+                                                     : QByteArray("korvane-cli " KORVANE_VERSION "\n");
+        return streams.out(text) ? Done : OutputFailed;
     }
 
-    // The whole profile is checked before the port is even opened: a bad one sends nothing.
+    // A signal before the port is open stops the run with nothing sent; once a session runs, it
+    // stops the session after saying what was written.
+    int signalled = 0;
+    Session* session = nullptr;
+    if (streams.onSignal)
+        streams.onSignal([&signalled, &session](int signal) {
+            signalled = signalled ? signalled : signal;
+            if (session)
+                session->interrupt(signal);
+        });
+
+    // The whole profile is checked before the port is even opened: a bad one sends nothing. Verify
+    // compares what a tracker holds, which may be more than a write accepts.
+    const bool toStdout = a.command == QLatin1String("read") && (a.file.isEmpty() || a.file == QLatin1String("-"));
     bulk::Profile profile;
     if (a.command == QLatin1String("write") || a.command == QLatin1String("verify")) {
-        const bulk::ProfileRead loaded = bulk::loadProfile(a.file);
+        const auto check = a.command == QLatin1String("write") ? bulk::Check::Writable : bulk::Check::Structure;
+        bulk::ProfileRead loaded;
+        if (a.file == QLatin1String("-")) {
+            bool ok = false;
+            const QByteArray bytes = streams.in ? streams.in(bulk::kProfileMaxBytes + 1, &ok) : QByteArray();
+            loaded = ok ? bulk::parseProfile(bytes, check)
+                        : bulk::ProfileRead{std::nullopt, QStringLiteral("standard input cannot be read")};
+        } else {
+            loaded = bulk::loadProfile(a.file, check);
+        }
         if (!loaded.profile) {
             error(QStringLiteral("%1: %2 (nothing was sent)").arg(a.file, loaded.error));
             return BadInput;
         }
         profile = *loaded.profile;
-        if (a.command == QLatin1String("write")) {
-            if (const QString problem = checkWritable(profile); !problem.isEmpty()) {
-                error(QStringLiteral("%1: %2 (nothing was sent)").arg(a.file, problem));
-                return BadInput;
-            }
+        // A chain sends every field of its frame: one the profile leaves out would go out as an
+        // empty box (a number deleted, an odometer set to zero).
+        for (const bulk::Refusal& r : check == bulk::Check::Writable ? bulk::refusals(profile)
+                                                                     : std::vector<bulk::Refusal>{}) {
+            error(QStringLiteral("%1: %2 (nothing was sent)").arg(a.file, r.message()));
+            return BadInput;
         }
+    } else if (a.command == QLatin1String("read") && !toStdout) {
+        if (const QString problem = bulk::writableFolder(a.file); !problem.isEmpty()) {
+            error(QStringLiteral("%1: %2 (nothing was sent)").arg(a.file, problem));
+            return BadInput;
+        }
+    }
+    if ((toStdout || a.command == QLatin1String("verify")) && streams.outClosed) {
+        error(QStringLiteral("standard output is closed; the %1 would be lost (nothing was sent)")
+                  .arg(toStdout ? QStringLiteral("profile") : QStringLiteral("report")));
+        return BadInput;
     }
 
     SerialPort port;
@@ -193,8 +251,14 @@ int run(const QStringList& arguments, const Streams& streams)
         error(QStringLiteral("\"%1\" is no port: COM1..COM9, or a device path such as /dev/ttyUSB0").arg(a.port));
         return BadInput;
     }
+    QCoreApplication::processEvents();   // a signal already given
+    if (signalled) {
+        error(QStringLiteral("interrupted before the port was opened (nothing was sent)"));
+        return Interrupted + signalled;
+    }
     if (const int failure = port.open()) {
-        error(QStringLiteral("cannot open %1 (%2): %3").arg(a.port, port.deviceName(), openFailure(failure)));
+        error(QStringLiteral("cannot open %1 (%2): %3")
+                  .arg(a.port, port.deviceName(), openFailure(failure, port.openError())));
         return PortFailed;
     }
     port.discardOutput();
@@ -206,13 +270,14 @@ int run(const QStringList& arguments, const Streams& streams)
             streams.err(line);
     };
     output.error = error;
-    Session session(port, output);
+    Session live(port, output);
+    session = &live;
 
     if (a.command == QLatin1String("reset"))
-        return session.reset();
+        return live.reset();
 
     if (a.command == QLatin1String("write")) {
-        const int status = session.write(profile);
+        const int status = live.write(profile);
         if (status == Done)
             output.progress(QStringLiteral("%1 written to %2").arg(a.file, a.port));
         return status;
@@ -220,37 +285,45 @@ int run(const QStringList& arguments, const Streams& streams)
 
     const bulk::Model model = a.command == QLatin1String("read") ? a.model : profile.model;
     bulk::Params params;
-    if (const int status = session.read(model, &params); status != Done)
+    if (const int status = live.read(model, &params); status != Done)
         return status;
+    session = nullptr;
 
     if (a.command == QLatin1String("read")) {
+        // The tracker's settings as they are, odd ones included: a backup that refused them
+        // would lose the rest with them.
         const bulk::Profile read = bulk::profileOf(model, params);
-        if (const QString problem = bulk::validate(read); !problem.isEmpty()) {
-            error(QStringLiteral("the tracker's settings make no valid profile: %1").arg(problem));
-            return TrackerFailed;
-        }
-        if (a.file.isEmpty()) {
-            streams.out(bulk::toJson(read));
+        for (const bulk::Refusal& r : bulk::refusals(read))
+            error(QStringLiteral("warning: ") + (r.missing ? r.message() : r.warning()));
+        const QByteArray text = bulk::toJson(read);
+        if (toStdout) {
+            if (!streams.out(text)) {
+                error(QStringLiteral("the tracker was read, but the profile could not be written to standard output"));
+                return OutputFailed;
+            }
             return Done;
         }
-        if (const QString problem = bulk::saveProfile(a.file, read); !problem.isEmpty()) {
-            error(QStringLiteral("%1: %2").arg(a.file, problem));
-            return BadInput;
+        if (const QString problem = bulk::writeWhole(a.file, text); !problem.isEmpty()) {
+            error(QStringLiteral("the tracker was read, but %1 %2").arg(a.file, problem));
+            return OutputFailed;
         }
         output.progress(QStringLiteral("profile of %1 (%2) saved to %3").arg(a.port, bulk::name(model), a.file));
         return Done;
     }
 
     // verify
-    const Comparison c = compare(profile, params);
+    const bulk::Comparison c = bulk::compare(profile, params);
     for (const QString& key : c.unverifiable)
         output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
     QByteArray report;
-    for (const Difference& d : c.differ)
+    for (const bulk::Difference& d : c.differ)
         report += QStringLiteral("%1: profile %2, tracker %3\n").arg(d.key, d.expected, d.actual).toUtf8();
-    streams.out(report);
+    if (!report.isEmpty() && !streams.out(report)) {
+        error(QStringLiteral("the tracker was read, but the differences could not be written to standard output"));
+        return OutputFailed;
+    }
     if (!c.differ.isEmpty()) {
-        error(QStringLiteral("%1 field(s) of %2 differ on %3").arg(c.differ.size()).arg(a.file, a.port));
+        error(QStringLiteral("%1 field(s) of %2 differ on %3").arg(c.differ.size()).arg(rows::visible(a.file), a.port));
         return Differs;
     }
     output.progress(QStringLiteral("%1 agrees with %2").arg(a.port, a.file));

@@ -9,8 +9,14 @@
 namespace cli {
 
 struct Streams {
-    std::function<void(const QByteArray&)> out;
-    std::function<void(const QString&)> err;   // one line, without its line end
+    std::function<bool(const QByteArray&)> out;   // false when not all of it was written
+    std::function<void(const QString&)> err;      // one line, without its line end
+    // Standard input, at most `max` bytes; *ok false when it cannot be read.
+    std::function<QByteArray(qint64 max, bool* ok)> in;
+    bool outClosed = false;                       // standard output was closed at start
+    // Gives the handler that a SIGINT or SIGTERM calls (with the signal's number) from the event
+    // loop; empty where no signal is caught.
+    std::function<void(std::function<void(int)>)> onSignal;
 };
 
 int run(const QStringList& arguments, const Streams& streams);

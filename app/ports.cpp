@@ -244,7 +244,7 @@ QString helpText()
                "Usage: %1 [list]\n"
                "       %1 link COMn DEVICE\n"
                "       %1 unlink COMn\n"
-               "       %1 --help\n"
+               "       %1 --help | --version\n"
                "\n"
                "The Korvane window offers COM1 to COM9. A COM number is the device its link in the\n"
                "ports folder points to, or else the built-in port /dev/ttyS<n-1> (COM1 is /dev/ttyS0).\n"
@@ -274,6 +274,8 @@ Result run(const QStringList& args, const PortsSystem& system)
     const QString& command = args[0];
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
         return {Ok, helpText(), {}};
+    if (command == QLatin1String("--version") || command == QLatin1String("-v"))
+        return {Ok, QStringLiteral("%1 %2\n").arg(tool, QStringLiteral(KORVANE_VERSION)), {}};
     if (command == QLatin1String("link"))
         return link(args, system);
     if (command == QLatin1String("unlink"))

@@ -324,8 +324,9 @@ private:
         if (*arm & 0x80) {
             port.armFunction = ArmFunction::None;
         } else if (*arm & 0x40) {
+            // The window keeps its level options as they were for a pulse arm, but the tracker
+            // holds a polarity all the same: a profile made of the read must carry it.
             port.armFunction = ArmFunction::Pulse;
-            return true;  // a pulse arm keeps its level
         } else {
             port.armFunction = ArmFunction::Level;
         }

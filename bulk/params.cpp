@@ -1,5 +1,7 @@
 #include "bulk/params.h"
 
+#include <type_traits>
+
 namespace bulk {
 
 namespace {
@@ -26,6 +28,30 @@ QString text(const QString& v) { return v; }
 QString text(bool v) { return v ? QStringLiteral("on") : QStringLiteral("off"); }
 template <class E> QString text(E v) { return name(v); }
 }  // namespace
+
+void overlay(Params& into, const Params& from)
+{
+    const auto make = [](auto& to, const auto& g) {
+        if (g && !to)
+            to.emplace();
+    };
+    make(into.gprs, from.gprs);
+    make(into.telephones, from.telephones);
+    make(into.fences, from.fences);
+    make(into.other, from.other);
+    make(into.port, from.port);
+    make(into.special, from.special);
+    make(into.identity, from.identity);
+    forEachField(from, [&into](const QString& key, const auto& field) {
+        if (!field)
+            return;
+        forEachField(into, [&](const QString& k, auto& target) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(target)>, std::decay_t<decltype(field)>>)
+                if (k == key)
+                    target = field;
+        });
+    });
+}
 
 QStringList describe(const Params& p)
 {

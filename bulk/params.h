@@ -201,6 +201,10 @@ void forEachField(P& p, F&& f)
     }
 }
 
+// Every field present in `from` put into `into` (its groups made present as needed); the others
+// are left as they are.
+void overlay(Params& into, const Params& from);
+
 // One "key=value" line per field present, in forEachField() order; switches read "on" / "off".
 // For messages and test failures.
 QStringList describe(const Params& p);

@@ -1,10 +1,13 @@
 #include "bulk/profile.h"
 
-#include "link/commands.h"
+#include "bulk/plan.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -191,6 +194,52 @@ QString readMembers(Params& p, const QJsonObject& object, const QString& prefix,
     return {};
 }
 
+// The first key given twice in one object, as a dotted path ("gprs.apn"); empty when none is.
+// The JSON reader keeps the last of two equal keys without a word, so a profile edited by hand
+// could say one thing where a person reads another. Runs on text the JSON reader accepted.
+QString duplicateKey(const QByteArray& bytes)
+{
+    struct Level {
+        QSet<QString> keys;
+        QString path;      // the object's own dotted path
+        bool object;
+        QString pending;   // the key whose value comes next
+    };
+    std::vector<Level> stack;
+    bool expectKey = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < bytes.size() && bytes[i] != '"'; ++i)
+                if (bytes[i] == '\\')
+                    ++i;
+            if (stack.empty() || !stack.back().object || !expectKey)
+                continue;
+            // The key as JSON reads it, escapes and all.
+            const QJsonDocument one = QJsonDocument::fromJson("[" + bytes.mid(start, i - start + 1) + "]");
+            const QString key = one.array().at(0).toString();
+            Level& level = stack.back();
+            const QString path = level.path.isEmpty() ? key : level.path + QLatin1Char('.') + key;
+            if (level.keys.contains(key))
+                return path;
+            level.keys.insert(key);
+            level.pending = path;
+            expectKey = false;
+        } else if (c == '{' || c == '[') {
+            const QString path = stack.empty() ? QString() : stack.back().pending;
+            stack.push_back({{}, path, c == '{', {}});
+            expectKey = c == '{';
+        } else if (c == '}' || c == ']') {
+            if (!stack.empty())
+                stack.pop_back();
+        } else if (c == ',') {
+            expectKey = !stack.empty() && stack.back().object;
+        }
+    }
+    return {};
+}
+
 // Where the parser stopped, for a person looking at the file.
 QString place(const QByteArray& bytes, int offset)
 {
@@ -239,91 +288,6 @@ QString readHead(const QJsonObject& root, Model& model)
 }
 
 // ---- checking ---------------------------------------------------------------------------------
-
-bool hasLineBreak(const QString& s)
-{
-    return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n'));
-}
-
-// What the window's own builders refuse, one field (or pair of fields) at a time.
-QString refusal(const Profile& profile)
-{
-    const Params& p = profile.params;
-    const QString model = name(profile.model);
-
-    if (p.port && !hasPortPage(profile.model))
-        return QStringLiteral("port: the %1 has no port functions (only Condor and Falcon have)").arg(model);
-    if (p.special && !hasSpecialPage(profile.model))
-        return QStringLiteral("special: the %1 has no special functions (only Harrier has)").arg(model);
-
-    if (const auto& g = p.gprs) {
-        const QString ip = g->serverIp.value_or(QString()), port = g->serverPort.value_or(QString());
-        if (guarded(gprs::writeStart(g->apn.value_or(QString()), ip, port)).refused())
-            return QStringLiteral("gprs.serverPort: missing or empty; the server %1 needs its port")
-                .arg(quoted(ip));
-        if (g->interval) {
-            const auto unit = g->intervalUnit;
-            const Draft d = gprs::interval(*g->interval, unit == IntervalUnit::Sec, unit == IntervalUnit::Min,
-                                           unit == IntervalUnit::Hour);
-            if (d.refused() && g->interval->size() < 3)
-                return QStringLiteral(
-                           "gprs.interval: %1 is too short: 3 digits (as \"030\"), or \"000\" for off")
-                    .arg(quoted(*g->interval));
-            if (d.refused())
-                return QStringLiteral("gprs.intervalUnit: missing; the interval %1 needs one of %2")
-                    .arg(quoted(*g->interval), choiceList(namesOf<IntervalUnit>()));
-        }
-    }
-
-    if (const auto& t = p.telephones) {
-        for (int slot = 6; slot <= 8; ++slot) {
-            const auto& number = t->number[slot - 1];
-            if (number && !number->isEmpty())
-                return QStringLiteral(
-                           "telephones.%1: %2 can never be written: the window writes numbers 1 to 5; "
-                           "leave it out or empty")
-                    .arg(slot)
-                    .arg(quoted(*number));
-        }
-    }
-
-    if (const auto& f = p.fences) {
-        for (int n = 1; n <= 5; ++n) {
-            const Fence& fence = f->fence[n - 1];
-            if (fence.on != true)
-                continue;
-            const bool out = fence.side != FenceSide::In;
-            if (fence::apply(n, QStringLiteral("ON"), out ? QStringLiteral("OUT") : QStringLiteral("IN"),
-                             fence.coordinate.value_or(QString()))
-                    .refused())
-                return QStringLiteral("fences.%1.coordinate: missing or empty while the fence is on").arg(n);
-        }
-    }
-
-    if (const auto& o = p.other) {
-        if (o->fuel && !hasFuel(profile.model))
-            return QStringLiteral("other.fuel: the %1 has no fuel sensor (only Falcon and Harrier have)")
-                .arg(model);
-        if (const auto& b = o->lowBattery;
-            b && (other::battery(*b).refused() || other::chainBattery(*b).refused()))
-            return QStringLiteral("other.lowBattery: %1 is out of range (0 to 255)").arg(quoted(*b));
-        if (const auto& s = o->overSpeed;
-            s && (other::speed(*s).refused() || other::chainSpeed(*s).refused())) {
-            const double v = other::roundHalfEven(other::leadingNumber(*s));
-            if (v >= 0 && v <= 250)
-                return QStringLiteral(
-                           "other.overSpeed: %1 is too short: 3 digits (as \"120\"), or \"000\" for off")
-                    .arg(quoted(*s));
-            return QStringLiteral("other.overSpeed: %1 is out of range (000 to 250)").arg(quoted(*s));
-        }
-        if (o->localHours && other::localTime(*o->localHours, o->localMinutes.value_or(QString())).refused())
-            return QStringLiteral(
-                "other.localHours: empty; the hours with their sign are needed (as \"+08\")");
-        if (o->password && other::password(*o->password).refused())
-            return QStringLiteral("other.password: empty; leave it out to keep the tracker's password");
-    }
-    return {};
-}
 
 // ---- writing ----------------------------------------------------------------------------------
 
@@ -385,13 +349,13 @@ Params windowForm(Params p)
 
 Profile profileOf(Model model, Params params)
 {
+    // A battery alarm that is off is written back as off: the level the dump shows beside the
+    // switch would turn it on.
+    if (params.other && params.other->lowBatteryOn == false)
+        params.other->lowBattery = QStringLiteral("00%");
     Profile profile{model, windowForm(std::move(params))};
     Params& p = profile.params;
     p.identity.reset();
-    if (p.telephones) {
-        for (int i = 5; i < 8; ++i)
-            p.telephones->number[i].reset();
-    }
     if (!hasPortPage(model))
         p.port.reset();
     if (!hasSpecialPage(model))
@@ -401,7 +365,7 @@ Profile profileOf(Model model, Params params)
     return profile;
 }
 
-QString validate(const Profile& profile)
+QString checkStructure(const Profile& profile)
 {
     QString error;
     forEachField(profile.params, [&error](const QString& key, const auto& field) {
@@ -410,16 +374,22 @@ QString validate(const Profile& profile)
         if (outsideProfiles(key))
             error = key + QStringLiteral(": not part of a profile");
         if constexpr (std::is_same_v<std::decay_t<decltype(*field)>, QString>) {
-            if (hasLineBreak(*field))
-                error = key
-                        + QStringLiteral(": %1 holds a line break, which would split the command")
-                              .arg(quoted(*field));
             // A "\ud800" escape alone is no character: such a text could not be saved as UTF-8.
-            else if (!field->isValidUtf16())
+            if (error.isEmpty() && !field->isValidUtf16())
                 error = key + QStringLiteral(": holds half of a character (a lone \\u escape)");
         }
     });
-    return error.isEmpty() ? refusal(profile) : error;
+    return error;
+}
+
+QString validate(const Profile& profile)
+{
+    if (QString error = checkStructure(profile); !error.isEmpty())
+        return error;
+    for (const Refusal& r : refusals(profile))
+        if (!r.incomplete)
+            return r.message();
+    return {};
 }
 
 QByteArray toJson(const Profile& profile)
@@ -441,7 +411,7 @@ QByteArray toJson(const Profile& profile)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-ProfileRead parseProfile(const QByteArray& raw)
+ProfileRead parseProfile(const QByteArray& raw, Check check)
 {
     const auto fail = [](const QString& error) { return ProfileRead{std::nullopt, error}; };
     if (raw.size() > kProfileMaxBytes)
@@ -474,6 +444,8 @@ ProfileRead parseProfile(const QByteArray& raw)
     }
     if (!doc.isObject())
         return fail(QStringLiteral("not a Korvane profile: the file holds a JSON list, not an object { }"));
+    if (const QString twice = duplicateKey(bytes); !twice.isEmpty())
+        return fail(twice + QStringLiteral(": given twice; keep one"));
 
     const QJsonObject root = doc.object();
     Profile profile;
@@ -510,12 +482,12 @@ ProfileRead parseProfile(const QByteArray& raw)
             return fail(error);
     }
     profile.params = params;
-    if (QString error = validate(profile); !error.isEmpty())
+    if (QString error = check == Check::Writable ? validate(profile) : checkStructure(profile); !error.isEmpty())
         return fail(error);
     return {profile, QString()};
 }
 
-ProfileRead loadProfile(const QString& path)
+ProfileRead loadProfile(const QString& path, Check check)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -525,20 +497,46 @@ ProfileRead loadProfile(const QString& path)
     const QByteArray bytes = file.read(kProfileMaxBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return {std::nullopt, QStringLiteral("cannot be read: %1").arg(file.errorString())};
-    return parseProfile(bytes);
+    return parseProfile(bytes, check);
+}
+
+QString writableFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("cannot be written: it is a folder");
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("cannot be written: the folder %1 does not exist").arg(folder.filePath());
+    if (!folder.isWritable())
+        return QStringLiteral("cannot be written: the folder %1 is read-only").arg(folder.filePath());
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("cannot be written: the file is read-only");
+    return {};
+}
+
+QString writeWhole(const QString& path, const QByteArray& bytes)
+{
+    // Unbuffered: a buffered QSaveFile whose flush fails (a full disk) still renames the empty file
+    // over the old one on commit.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return QStringLiteral("cannot be written: %1").arg(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("cannot be written: %1; the old file is kept").arg(why);
+    }
+    if (!file.commit())
+        return QStringLiteral("cannot be written: %1; the old file is kept").arg(file.errorString());
+    return {};
 }
 
 QString saveProfile(const QString& path, const Profile& profile)
 {
     if (QString error = validate(profile); !error.isEmpty())
         return error;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("cannot be written: %1").arg(file.errorString());
-    const QByteArray text = toJson(profile);
-    if (file.write(text) != text.size() || !file.commit())
-        return QStringLiteral("cannot be written: %1").arg(file.errorString());
-    return {};
+    return writeWhole(path, toJson(profile));
 }
 
 }   // namespace bulk

@@ -58,10 +58,17 @@ Params windowForm(Params params);
 // decides whether the write should include those steps.
 Profile profileOf(Model model, Params params);
 
-// Empty when every value of the profile is one the window would send; otherwise the first
-// refusal as "key: reason". The loader runs it before it returns a profile, saveProfile() before
-// it writes one.
+// Empty when the profile holds only keys a profile may hold, each a whole text.
+QString checkStructure(const Profile& profile);
+
+// checkStructure(), then the first reason a write would refuse the profile (bulk/plan.h) as
+// "key: reason"; empty when the whole profile can be written. The window's Open and Save run it,
+// and korvane-cli's write.
 QString validate(const Profile& profile);
+
+// How much of a profile the loader checks: all that a write needs, or only its structure (a
+// tracker's settings as read, to compare them, may hold values a write refuses).
+enum class Check { Writable, Structure };
 
 // The profile as indented JSON text (UTF-8), with only the groups and fields present; keys in
 // alphabetical order, so that the same profile always gives the same text. On-switches and
@@ -70,15 +77,23 @@ QByteArray toJson(const Profile& profile);
 
 // Reads a profile from the bytes of a file and checks all of it (format, version, every key,
 // type and value) before returning it. A UTF-8 byte-order mark at the start is allowed.
-ProfileRead parseProfile(const QByteArray& bytes);
+ProfileRead parseProfile(const QByteArray& bytes, Check check = Check::Writable);
 
 // parseProfile() of a file; a file that cannot be read, or is larger than kProfileMaxBytes, gets
 // its own message.
-ProfileRead loadProfile(const QString& path);
+ProfileRead loadProfile(const QString& path, Check check = Check::Writable);
 
 // Checks the profile (validate()) and writes it atomically: the file is replaced only once the
 // whole text is on disk, so a full disk or a crash leaves the old file as it was. Returns empty on
 // success, else the reason; nothing is written then.
 QString saveProfile(const QString& path, const Profile& profile);
+
+// Empty when a file can be put at `path` (its folder exists and is writable, it is no folder);
+// else the reason. For a check before a tracker is read, so that a read is not lost.
+QString writableFolder(const QString& path);
+
+// Replaces the file at `path` with `bytes` only once all of them are on disk; else the reason,
+// and the old file is left as it was.
+QString writeWhole(const QString& path, const QByteArray& bytes);
 
 }   // namespace bulk

@@ -1,6 +1,8 @@
 #include "link/serial_port.h"
 #include "link/port_names.h"
 
+#include <cstring>
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -49,8 +51,11 @@ int SerialPort::open()
     const QByteArray native = QFile::encodeName(path);
     if (::access(native.constData(), F_OK) != 0)
         return NoSuchPort;
-    if (::access(native.constData(), R_OK | W_OK) != 0)
+    openError_.clear();
+    if (::access(native.constData(), R_OK | W_OK) != 0) {
+        openError_ = QString::fromLocal8Bit(std::strerror(errno));
         return errno == EACCES ? PermissionDenied : OtherFailure;
+    }
 
     serial_.setPortName(path);
     serial_.setBaudRate(QSerialPort::Baud115200);
@@ -60,6 +65,7 @@ int SerialPort::open()
     serial_.setFlowControl(QSerialPort::NoFlowControl);
     if (!serial_.open(QIODevice::ReadWrite)) {
         const auto error = serial_.error();
+        openError_ = serial_.errorString();
         serial_.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
@@ -77,6 +83,7 @@ int SerialPort::open()
     // the device itself also holds against another name for it (COM4 and /dev/pts/3) and for root.
     if (::flock(int(serial_.handle()), LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
+        openError_ = QString::fromLocal8Bit(std::strerror(error));
         serial_.close();
         return error == EWOULDBLOCK ? AlreadyOpen : OtherFailure;
     }

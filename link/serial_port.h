@@ -25,6 +25,8 @@ public:
     // A device by its path (/dev/ttyUSB0) instead of a COM number; empty goes back to the number.
     void setDevicePath(const QString& path);
     QString deviceName() const;
+    // The system's words for the last failure of open(), where it gave any.
+    QString openError() const { return openError_; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -34,4 +36,5 @@ private:
     int number_ = 1;
     QString path_;
     bool dropping_ = false;
+    QString openError_;
 };

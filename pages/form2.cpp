@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -490,40 +491,28 @@ void Form2::wireHandlers()
     connect(engine_.get(), &Engine::monitorReplaced, monitorView_, &MonitorView::replace);
     connect(monitorView_, &MonitorView::changed, this, &Form2::Text24_Change);
 
-    // Every button, option and check box with a handler, by design name.
+    // The buttons of the row table press their rows and chains through the handler named after
+    // them; the table is the one list of them, so no row can be left without its button.
+    const auto wire = [this](const char* button) {
+        const QByteArray slot = QByteArray(button) + "_Click()";
+        const int index = metaObject()->indexOfSlot(slot.constData());
+        if (index < 0)
+            qFatal("Form2: no handler %s for a button of the row table", slot.constData());
+        const QMetaMethod handler = metaObject()->method(index);
+        onClick(QLatin1String(button), [this, handler] { handler.invoke(this, Qt::DirectConnection); });
+    };
+    for (const rows::Row& row : rows::allRows())
+        wire(row.button);
+    for (const rows::Chain& chain : rows::allChains())
+        wire(chain.button);
+    // The buttons that are no row: the port, the read and the reset.
     using Handler = void (Form2::*)();
     const struct { const char* button; Handler handler; } clicks[] = {
-        {"Command5", &Form2::Command5_Click},   {"Command10", &Form2::Command10_Click},
-        {"Command12", &Form2::Command12_Click}, {"Command21", &Form2::Command21_Click},
-        {"Command22", &Form2::Command22_Click}, {"Command23", &Form2::Command23_Click},
-        {"Command2", &Form2::Command2_Click},   {"Command13", &Form2::Command13_Click},
-        {"Command14", &Form2::Command14_Click}, {"Command15", &Form2::Command15_Click},
-        {"Command16", &Form2::Command16_Click}, {"Command17", &Form2::Command17_Click},
-        {"Command18", &Form2::Command18_Click}, {"Command19", &Form2::Command19_Click},
-        {"Command20", &Form2::Command20_Click}, {"Command4", &Form2::Command4_Click},
-        {"Command29", &Form2::Command29_Click}, {"Command30", &Form2::Command30_Click},
-        {"Command31", &Form2::Command31_Click}, {"Command32", &Form2::Command32_Click},
-        {"Command33", &Form2::Command33_Click}, {"Command27", &Form2::Command27_Click},
-        {"Command26", &Form2::Command26_Click}, {"Command25", &Form2::Command25_Click},
-        {"Command38", &Form2::Command38_Click}, {"Command39", &Form2::Command39_Click},
-        {"Command28", &Form2::Command28_Click}, {"Command40", &Form2::Command40_Click},
-        {"Command11", &Form2::Command11_Click}, {"Command1", &Form2::Command1_Click},
-        {"Command34", &Form2::Command34_Click}, {"Command35", &Form2::Command35_Click},
-        {"Command36", &Form2::Command36_Click}, {"Command41", &Form2::Command41_Click},
-        {"Command42", &Form2::Command42_Click}, {"Command43", &Form2::Command43_Click},
-        {"Command44", &Form2::Command44_Click}, {"Command50", &Form2::Command50_Click},
-        {"Command47", &Form2::Command47_Click}, {"Command48", &Form2::Command48_Click},
-        {"Command49", &Form2::Command49_Click}, {"Command51", &Form2::Command51_Click},
-        {"Command8", &Form2::Command8_Click},   {"Command3", &Form2::Command3_Click},
-        {"Command6", &Form2::Command6_Click},
+        {"Command5", &Form2::Command5_Click}, {"Command8", &Form2::Command8_Click},
+        {"Command3", &Form2::Command3_Click}, {"Command6", &Form2::Command6_Click},
     };
     for (const auto& c : clicks)
         onClick(QLatin1String(c.button), [this, handler = c.handler] { (this->*handler)(); });
-    // Every row and chain belongs to a button of the window (ctl() stops at a name it lacks).
-    for (const rows::Row& row : rows::allRows())
-        ctl(QLatin1String(row.button));
-    for (const rows::Chain& chain : rows::allChains())
-        ctl(QLatin1String(chain.button));
     // An option's handler runs when it becomes selected, also by code.
     const struct { const char* option; Handler handler; } selects[] = {
         {"Option6", &Form2::Option6_Click},   {"Option7", &Form2::Option7_Click},   {"Option8", &Form2::Option8_Click},

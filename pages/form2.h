@@ -48,6 +48,10 @@ public:
     void Text24_Change();
     void Timer1_Timer();
 
+public slots:
+    // The handlers of the frames. Slots, so that the row table (link/rows.h) finds the handler of
+    // each of its buttons by name: a row without a handler stops the window at start.
+
     // Model selection
     void Option6_Click();
     void Option7_Click();
@@ -121,6 +125,7 @@ public:
     void Command3_Click();
     void Command6_Click();
 
+public:
     // The tracker's parameters in the controls (pages/params_view.cpp): shown in the order a read
     // of the dump fills the window, with the read's messages at their points; and read back.
     void showParams(const bulk::DumpRead& read);

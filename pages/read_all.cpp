@@ -36,7 +36,11 @@ void Form2::applyDump(const QString& reply)
 {
     // The reply is taken once; what arrives while a message of the read is open is not part of it,
     // and the watcher does not judge again meanwhile.
-    showParams(bulk::parseDump(reply, selected("Option7")));
+    bulk::DumpRead read = bulk::parseDump(reply, selected("Option7"));
+    // A read of a pulse arm leaves the window's level options as they were.
+    if (auto& port = read.params.port; port && port->armFunction == bulk::ArmFunction::Pulse)
+        port->armLevel.reset();
+    showParams(read);
     engine_->end();
 }
 

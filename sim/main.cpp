@@ -2,6 +2,7 @@
 // that the window (or anything else that speaks the line protocol) can be tried without hardware.
 #include "link/port_names.h"
 #include "sim/pty_tracker.h"
+#include "sim/state.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -90,12 +91,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvane-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A GPS tracker on a pseudo-terminal, linked as COMn in the ports folder "
         "($XDG_CONFIG_HOME/korvane/ports, ~/.config when unset). Open that COM number in Korvane."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("port"), QStringLiteral("COM number to appear as (COM1..COM9)."),
          QStringLiteral("COMn"), QStringLiteral("COM4")},
@@ -110,6 +113,9 @@ int main(int argc, char** argv)
         {QStringLiteral("flood"), QStringLiteral("Send debug lines endlessly at about line rate.")},
         {QStringLiteral("hang-up-after"), QStringLiteral("Answer N commands, then hang up on the next."),
          QStringLiteral("N")},
+        {QStringLiteral("state"),
+         QStringLiteral("Start from FILE: a parameter dump (as the tracker answers SETG) or a profile."),
+         QStringLiteral("FILE")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
@@ -124,6 +130,17 @@ int main(int argc, char** argv)
     }
 
     sim::PtyTracker tracker;
+    if (parser.isSet(QStringLiteral("state"))) {
+        QFile file(parser.value(QStringLiteral("state")));
+        if (!file.open(QIODevice::ReadOnly)) {
+            complain(QStringLiteral("--state: %1: %2").arg(file.fileName(), file.errorString()));
+            return 2;
+        }
+        if (const QString error = sim::loadState(tracker.tracker(), file.read(1 << 20)); !error.isEmpty()) {
+            complain(QStringLiteral("--state: %1: %2").arg(file.fileName(), error));
+            return 2;
+        }
+    }
     sim::Faults& f = tracker.faults();
     f.silent = parser.isSet(QStringLiteral("silent"));
     f.crlf = parser.isSet(QStringLiteral("crlf"));

@@ -77,7 +77,7 @@ private slots:
         QTest::addColumn<QString>("arm");
         QTest::addColumn<QString>("port");
         QTest::newRow("no arm, high; call-out") << "10" << "C0" << "port.armFunction=None, port.armLevel=High, port.lineFunction=CallOut";
-        QTest::newRow("pulse keeps level; input low") << "01" << "60" << "port.armFunction=Pulse, port.lineFunction=InputLow";
+        QTest::newRow("pulse with its polarity; input low") << "01" << "60" << "port.armFunction=Pulse, port.armLevel=Low, port.lineFunction=InputLow";
         QTest::newRow("level arm, low; input high") << "00" << "20" << "port.armFunction=Level, port.armLevel=Low, port.lineFunction=InputHigh";
         QTest::newRow("bit 4 wins over bit 0") << "11" << "A0" << "port.armFunction=None, port.armLevel=Low, port.lineFunction=CallOut";
         QTest::newRow("lower case hex") << "ef" << "e0" << "port.armFunction=None, port.armLevel=Low, port.lineFunction=InputLow";

@@ -89,25 +89,25 @@ private slots:
         // Values the window would not send.
         // A line feed is pinned end to end, in tst_cli; a lone carriage return splits a command too.
         bad("carriage return", R"("fences": {"4": {"coordinate": "N1\rE2"}})",
-            "fences.4.coordinate: \"N1\\rE2\" holds a line break, which would split the command");
+            "fences.4.coordinate: \"N1\\rE2\" holds a line break (it would split the command)");
         bad("half a character", R"("gprs": {"apn": "a\ud800b"})",
             "gprs.apn: holds half of a character (a lone \\u escape)");
         bad("battery -1", R"("other": {"lowBattery": "-1"})",
-            "other.lowBattery: \"-1\" is out of range (0 to 255)");
+            "other.lowBattery: \"-1\" has the wrong form (a level and \"%\" (\"45%\"), \"00%\" for off)");
         bad("speed 12", R"("other": {"overSpeed": "12"})",
-            "other.overSpeed: \"12\" is too short: 3 digits (as \"120\"), or \"000\" for off");
+            "other.overSpeed: \"12\" has the wrong form (three digits (\"120\"), \"000\" for off)");
         bad("interval, no unit", R"("gprs": {"interval": "030"})",
-            "gprs.intervalUnit: missing; the interval \"030\" needs one of \"Sec\", \"Min\", \"Hour\"");
+            "gprs.intervalUnit: missing (the window says \"PLS Select Time Unit!\")");
         bad("server, no port", R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})",
-            "gprs.serverPort: missing or empty; the server \"10.0.0.1\" needs its port");
+            "gprs.serverPort: \"\" is refused (the window says \"PLS Input Port\")");
         bad("fence on, no place", R"("fences": {"5": {"on": true, "side": "In"}})",
-            "fences.5.coordinate: missing or empty while the fence is on");
-        bad("telephone 6", R"("telephones": {"1": "555", "6": "556"})",
-            "telephones.6: \"556\" can never be written: the window writes numbers 1 to 5; leave it out or empty");
+            "fences.5.coordinate: missing (the window says \"PLS Input The Coordinate for GEO-FENCE\")");
+        bad("telephone with a dump letter", R"("telephones": {"1": "55C5"})",
+            "telephones.1: \"55C5\" has the wrong form (up to 20 digits, \"+\", \"*\" or \"#\"; \"\" for none)");
         bad("no hours", R"("other": {"localHours": "", "localMinutes": "30"})",
-            "other.localHours: empty; the hours with their sign are needed (as \"+08\")");
+            "other.localHours: \"\" is refused (the window says \"PLS Input\")");
         bad("empty password", R"("other": {"password": ""})",
-            "other.password: empty; leave it out to keep the tracker's password");
+            "other.password: \"\" is refused (the window says \"Password can't NULL\")");
         raw("port on a Petrel", profileText(R"("port": {"doorLevel": "High"})", "Petrel"),
             "port: the Petrel has no port functions (only Condor and Falcon have)");
         bad("fuel on a Condor", R"("other": {"fuel": "0,100,100,4200"})",
@@ -170,7 +170,8 @@ private slots:
     }
 
     // A read of the tracker as the window shows it: the off switches as "000" and "00%", the unit
-    // gone with the interval; no identity, no numbers 6 to 8, nothing the model's window lacks.
+    // gone with the interval, a battery alarm that is off as "00%"; no identity, nothing the model's
+    // window lacks. Numbers 6 to 8 stay: the tracker holds them, though no button writes them.
     void aReadBecomesTheProfileOfWhatTheWindowShows()
     {
         Params read;
@@ -185,7 +186,8 @@ private slots:
 
         const Profile condor = profileOf(Model::Condor, read);
         QCOMPARE(describe(condor.params),
-                 (QStringList{"gprs.apn=apn.example", "gprs.interval=000", "telephones.1=555",
+                 (QStringList{"gprs.apn=apn.example", "gprs.interval=000", "telephones.1=555", "telephones.6=",
+                              "telephones.7=777",
                               "other.lowBattery=00%", "other.overSpeed=000", "other.displacement=000",
                               "port.doorLevel=Low", "port.armFunction=None", "port.armLevel=Low",
                               "port.lineFunction=InputLow"}));

@@ -1,0 +1,252 @@
+#include "bulk/plan.h"
+
+#include <QMap>
+#include <QSet>
+#include <type_traits>
+
+namespace bulk {
+
+namespace {
+
+template <class T> QString valueText(const T& v)
+{
+    if constexpr (std::is_same_v<T, QString>)
+        return rows::shown(v);
+    else if constexpr (std::is_same_v<T, bool>)
+        return v ? QStringLiteral("true") : QStringLiteral("false");
+    else
+        return name(v);
+}
+
+// Every field present, as text, by key.
+QMap<QString, QString> valuesOf(const Params& p)
+{
+    QMap<QString, QString> values;
+    forEachField(p, [&values](const QString& key, const auto& field) {
+        if (field)
+            values.insert(key, valueText(*field));
+    });
+    return values;
+}
+
+// The texts present, by key (choices and switches are checked by their type when a profile is read).
+QMap<QString, QString> textsOf(const Params& p)
+{
+    QMap<QString, QString> texts;
+    forEachField(p, [&texts](const QString& key, const auto& field) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(*field)>, QString>)
+            if (field)
+                texts.insert(key, *field);
+    });
+    return texts;
+}
+
+QSet<QString> keysOf(const Params& p)
+{
+    QSet<QString> keys;
+    forEachField(p, [&keys](const QString& key, const auto& field) {
+        if (field)
+            keys.insert(key);
+    });
+    return keys;
+}
+
+rows::Fields fieldsOf(const Profile& profile)
+{
+    rows::Fields f;
+    f.model = profile.model;
+    f.params = profile.params;
+    // The window's two check boxes of the other-settings frame: a profile that holds the field wants
+    // its step.
+    f.writeFuel = profile.params.other && profile.params.other->fuel.has_value();
+    f.writePassword = profile.params.other && profile.params.other->password.has_value();
+    return f;
+}
+
+QString pressTitle(const rows::Press& press)
+{
+    return press.chain ? QStringLiteral("the %1 WRITE").arg(groupTitle(press.group))
+                       : QStringLiteral("its Apply");
+}
+
+bool hasFuel(Model m)
+{
+    return m == Model::Falcon || m == Model::Harrier;
+}
+
+// Groups (and the fuel) that only some models' windows offer, with the press that proves it.
+QString offeredBy(const QString& group)
+{
+    return group == QLatin1String("port") ? QStringLiteral("only Condor and Falcon have")
+                                          : QStringLiteral("only Harrier has");
+}
+
+}  // namespace
+
+QString groupTitle(const QString& group)
+{
+    static const QMap<QString, QString> titles = {
+        {QStringLiteral("gprs"), QStringLiteral("GPRS")},
+        {QStringLiteral("telephones"), QStringLiteral("telephone numbers")},
+        {QStringLiteral("other"), QStringLiteral("other settings")},
+        {QStringLiteral("port"), QStringLiteral("port functions")},
+        {QStringLiteral("special"), QStringLiteral("special functions")},
+        {QStringLiteral("fences"), QStringLiteral("geo-fences")},
+    };
+    return titles.value(group, group);
+}
+
+Plan plan(const Profile& profile)
+{
+    Plan plan;
+    plan.fields = fieldsOf(profile);
+    const rows::Fields& f = plan.fields;
+    const QSet<QString> present = keysOf(profile.params);
+    QSet<QString> sent;
+    for (const rows::Press& press : rows::writeOrder()) {
+        if (!press.offered(profile.model))
+            continue;
+        const QStringList keys = rows::sentBy(press, f);
+        const bool wanted = std::any_of(keys.begin(), keys.end(),
+                                        [&](const QString& k) { return present.contains(k) && !sent.contains(k); });
+        if (!wanted)
+            continue;
+        PlannedPress planned{press.group, press.row, press.chain, int(plan.commands.size()), 0};
+        const auto add = [&](const rows::Step& step, const char* button) {
+            if (step.skip && step.skip(f))
+                return;
+            plan.commands.push_back({press.group, QLatin1String(button), guarded(step.build(f)).line});
+            ++planned.count;
+        };
+        if (press.row)
+            add(press.row->step, press.row->button);
+        if (press.chain)
+            for (const rows::Step& step : press.chain->steps)
+                add(step, press.chain->button);
+        plan.presses.push_back(planned);
+        for (const QString& k : keys)
+            sent.insert(k);
+    }
+    forEachField(profile.params, [&](const QString& key, const auto& field) {
+        if (!field || sent.contains(key))
+            return;
+        QString why = rows::neverWrittenWhy(key);
+        if (why.isEmpty())
+            why = QStringLiteral("the %1's window has no button that writes it").arg(name(profile.model));
+        plan.passedOver << QStringLiteral("%1 (%2)").arg(key, why);
+    });
+    return plan;
+}
+
+QString Refusal::message() const
+{
+    QString m = key + QStringLiteral(": ");
+    if (!missing && !value.isNull())
+        m += rows::shown(value) + QLatin1Char(' ');
+    m += problem;
+    if (!detail.isEmpty())
+        m += QStringLiteral(" (") + detail + QLatin1Char(')');
+    return m;
+}
+
+QString Refusal::warning() const
+{
+    return QStringLiteral("%1: the tracker holds %2, which a write refuses (%3)")
+        .arg(key, rows::shown(value), detail.isEmpty() ? problem : detail);
+}
+
+std::vector<Refusal> refusals(const Profile& profile)
+{
+    std::vector<Refusal> out;
+    const Params& p = profile.params;
+    const QString model = name(profile.model);
+    const auto offered = [&](const QString& group) {
+        for (const rows::Press& press : rows::writeOrder())
+            if (press.group == group && press.offered(profile.model))
+                return true;
+        return false;
+    };
+    for (const auto& [group, present] : {std::pair{QStringLiteral("port"), p.port.has_value()},
+                                         std::pair{QStringLiteral("special"), p.special.has_value()}}) {
+        if (present && !offered(group))
+            out.push_back({group, QString(), true, false,
+                           QStringLiteral("the %1 has no %2").arg(model, groupTitle(group)), offeredBy(group)});
+    }
+    if (p.other && p.other->fuel && !hasFuel(profile.model))
+        out.push_back({QStringLiteral("other.fuel"), QString(), true, false,
+                       QStringLiteral("the %1 has no fuel sensor").arg(model), QStringLiteral("only Falcon and Harrier have")});
+
+    const Plan planned = plan(profile);
+    const rows::Fields& f = planned.fields;
+    const QSet<QString> present = keysOf(p);
+    const QMap<QString, QString> texts = textsOf(p);
+    QSet<QString> blamed;
+    const auto blame = [&](Refusal r) {
+        if (blamed.contains(r.key))
+            return;
+        blamed.insert(r.key);
+        out.push_back(std::move(r));
+    };
+    for (const PlannedPress& press : planned.presses) {
+        const rows::Press* table = nullptr;
+        for (const rows::Press& t : rows::writeOrder())
+            if (t.row == press.row && t.chain == press.chain)
+                table = &t;
+        QStringList optional;
+        const QStringList keys = rows::sentBy(*table, f, &optional);
+        for (const QString& key : keys) {
+            if (!present.contains(key) && !optional.contains(key))
+                blame({key, QString(), true, true, QStringLiteral("missing"),
+                       QStringLiteral("%1 sends it; add it, or leave out the whole %2")
+                           .arg(pressTitle(*table), press.chain ? QStringLiteral("group") : QStringLiteral("row"))});
+            else if (texts.contains(key))
+                if (const rows::Misfit m = rows::misfit(key, texts.value(key)))
+                    blame({key, texts.value(key), false, false, m.problem, m.detail});
+        }
+        // What the window's own builders refuse, blamed on the last field the command lacks.
+        std::vector<const rows::Step*> steps;
+        if (press.row)
+            steps.push_back(&press.row->step);
+        if (press.chain)
+            for (const rows::Step& s : press.chain->steps)
+                if (!(s.skip && s.skip(f)))
+                    steps.push_back(&s);
+        for (const rows::Step* step : steps) {
+            const Draft d = guarded(step->build(f));
+            if (!d.refused())
+                continue;
+            QString key;
+            for (QString k : step->fields) {
+                if (k.endsWith(QLatin1Char('?')))
+                    k.chop(1);
+                if (!present.contains(k) || texts.value(k, QStringLiteral("x")).isEmpty())
+                    key = k;
+            }
+            if (key.isEmpty() && !step->fields.isEmpty())
+                key = QString(step->fields.first()).remove(QLatin1Char('?'));
+            const bool absent = !present.contains(key);
+            blame({key, texts.value(key), absent, false, absent ? QStringLiteral("missing") : QStringLiteral("is refused"),
+                   QStringLiteral("the window says \"%1\"").arg(d.refuse)});
+        }
+    }
+    return out;
+}
+
+Comparison compare(const Profile& profile, const Params& read)
+{
+    Comparison c;
+    const QMap<QString, QString> actual = valuesOf(profileOf(profile.model, read).params);
+    const QMap<QString, QString> expected = valuesOf(profile.params);
+    // In forEachField() order, as the profile lists its fields.
+    forEachField(profile.params, [&](const QString& key, const auto& field) {
+        if (!field)
+            return;
+        if (!actual.contains(key))
+            c.unverifiable << key;
+        else if (actual.value(key) != expected.value(key))
+            c.differ << Difference{key, expected.value(key), actual.value(key)};
+    });
+    return c;
+}
+
+}  // namespace bulk
