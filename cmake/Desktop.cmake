@@ -34,6 +34,14 @@ foreach(program ${KORVANE_PROGRAMS})
 endforeach()
 install(FILES share/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES share/icons/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# What software centres show of the program (checked with appstreamcli in the package test).
+install(FILES share/metainfo/org.example.korvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# Bash completion of the command-line programs, where bash-completion looks for it on demand.
+foreach(program korvane-cli korvane-ports)
+  if(program IN_LIST KORVANE_PROGRAMS)
+    install(FILES share/completions/${program} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  endif()
+endforeach()
 
 # Manual pages and the Debian changelog, compressed as Debian wants them: the most compression, and
 # no name or time stamp in the header, so that the same source gives the same bytes.
