@@ -198,8 +198,9 @@ void PortsDialog::unassign()
 void PortsDialog::tell(const QString& out, const QString& err)
 {
     // The tool's words, without the tool's name: here it is the dialog that speaks.
+    static const QRegularExpression toolName(QStringLiteral("^korvane-ports: "),
+                                             QRegularExpression::MultilineOption);
     QString text = (out + err).trimmed();
-    text.replace(QRegularExpression(QStringLiteral("^korvane-ports: "), QRegularExpression::MultilineOption),
-                 QString());
+    text.replace(toolName, QString());
     result_->setText(text);
 }

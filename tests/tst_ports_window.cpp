@@ -76,7 +76,7 @@ struct FakeDevices {
     }
 };
 
-const QString kFtdiId = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+const char* const kFtdiId = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
 // The program's window on a fake port and fake adapters, operated by mouse and keys.
 struct Shell {
@@ -183,14 +183,14 @@ private slots:
         d.click("Assign");
         QCOMPARE(lookEntry(ports::entryPath(3)).target, s.devices.byId(kFtdiId));
         QCOMPARE(result(dialog), QStringLiteral("COM3 -> %1 (was /dev/ttyS2)").arg(s.devices.byId(kFtdiId)));
-        QCOMPARE(row(devices, 0).last(), QString("COM3"));
+        QCOMPARE(row(devices, 0).constLast(), QString("COM3"));
         QCOMPARE(row(coms, 2), (QStringList{"COM3", "-> " + s.devices.byId(kFtdiId), "present", "FT232R USB UART"}));
         QVERIFY(s.tip("COM3").contains("description: FT232R USB UART"));
 
         // Plugged in while the dialog is open; without a stable name it is linked by its path.
         s.devices.plug("ttyACM0", "", "CDC modem", "", "");
         QVERIFY(QTest::qWaitFor([&] { return devices->topLevelItemCount() == 2; }, 3 * PortsDialog::kFollowMs));
-        QCOMPARE(row(devices, 1).first(), s.devices.path("ttyACM0"));
+        QCOMPARE(row(devices, 1).constFirst(), s.devices.path("ttyACM0"));
         d.click(devices, devices->model()->index(1, 0));
         chooseCom(d, 4);
         d.click("Assign");
@@ -199,7 +199,7 @@ private slots:
         // Pulled out: gone from the list, and COM3 now leads nowhere.
         s.devices.unplug("ttyUSB0");
         QVERIFY(QTest::qWaitFor([&] { return devices->topLevelItemCount() == 1; }, 3 * PortsDialog::kFollowMs));
-        QCOMPARE(row(devices, 0).first(), s.devices.path("ttyACM0"));
+        QCOMPARE(row(devices, 0).constFirst(), s.devices.path("ttyACM0"));
         QCOMPARE(row(coms, 2).mid(2), (QStringList{"missing: OPEN shows 8002", ""}));
 
         // Removed: the COM number picked in its list is the one taken back.
