@@ -17,17 +17,6 @@ QString fixGroup(const Access& a)
     return a.group.isEmpty() || a.group == QLatin1String("root") ? QStringLiteral("dialout") : a.group;
 }
 
-QString joinHint(const Access& a)
-{
-    const QString group = fixGroup(a);
-    if (a.groupInAccount && !a.groupInSession)
-        return QStringLiteral("You are in the %1 group, but this login started before you joined it: "
-                              "log out and in again (or restart the computer).\n").arg(group);
-    return QStringLiteral("Serial devices belong to the %1 group; add yourself to it with\n"
-                          "    sudo usermod -aG %1 $USER\n"
-                          "then log out and in again.\n").arg(group);
-}
-
 // What OPEN in the window would make of the device, in the terms of its failure numbers.
 QString state(const Access& a)
 {
@@ -108,26 +97,17 @@ Result list(const PortsSystem& sys)
 
     out += QStringLiteral("\nCOM numbers (ports folder %1):\n").arg(ports::folder());
     for (int n = 1; n <= 9; ++n) {
-        const QString entry = ports::entryPath(n);
-        const Entry e = lookEntry(entry);
-        QString where;
-        if (!e.present)
-            where = builtinPath(n) + QStringLiteral("  (built-in, no link)");
-        else if (e.symlink)
-            where = QStringLiteral("-> ") + e.target;
-        else
-            where = entry + QStringLiteral("  (a %1, not a link)").arg(e.kind);
-        const Access a = sys.access(e.present ? entry : builtinPath(n));
-        if (a.exists && serialDevice(a) && !a.readWrite) {
+        const ComView view = viewCom(n, sys, devices);
+        if (view.access.exists && serialDevice(view.access) && !view.access.readWrite) {
             anyLocked = true;
-            lockedSample = a;
+            lockedSample = view.access;
         }
-        out += QStringLiteral("  COM") + QString::number(n) + QStringLiteral("  ") + where.leftJustified(34)
-               + QStringLiteral("  ") + state(a) + u'\n';
+        out += QStringLiteral("  COM") + QString::number(n) + QStringLiteral("  ") + comWhere(view).leftJustified(34)
+               + QStringLiteral("  ") + comState(view) + u'\n';
     }
 
     if (anyLocked)
-        out += QStringLiteral("\nYou may not open some of these devices. ") + joinHint(lockedSample);
+        out += QStringLiteral("\nYou may not open some of these devices. ") + accessHint(lockedSample);
     out += QStringLiteral("\nLink a COM number to a device with: %1 link COM4 /dev/ttyUSB0\n").arg(tool);
     return {Ok, out, {}};
 }
@@ -229,13 +209,80 @@ QString devicePathFor(const QString& argument, const QString& devFolder)
     return QDir::cleanPath(devFolder + u'/' + argument);
 }
 
+QString accessHint(const Access& a)
+{
+    const QString group = fixGroup(a);
+    if (a.groupInAccount && !a.groupInSession)
+        return QStringLiteral("You are in the %1 group, but this login started before you joined it: "
+                              "log out and in again (or restart the computer).\n").arg(group);
+    return QStringLiteral("Serial devices belong to the %1 group; add yourself to it with\n"
+                          "    sudo usermod -aG %1 $USER\n"
+                          "then log out and in again.\n").arg(group);
+}
+
+ComView viewCom(int n, const PortsSystem& sys, const QList<Device>& devices)
+{
+    ComView v;
+    v.number = n;
+    v.entry = lookEntry(ports::entryPath(n));
+    if (!v.entry.present)
+        v.device = builtinPath(n);
+    else if (v.entry.symlink)
+        v.device = v.entry.target;
+    else
+        v.device = ports::entryPath(n);
+    v.access = sys.access(v.entry.present ? ports::entryPath(n) : v.device);
+    const QString leadsTo = canonical(v.entry.present ? ports::entryPath(n) : v.device);
+    for (const Device& d : devices)
+        if (canonical(d.path) == leadsTo)
+            v.present = d;
+    return v;
+}
+
+QString comWhere(const ComView& v)
+{
+    if (!v.entry.present)
+        return v.device + QStringLiteral("  (built-in, no link)");
+    if (v.entry.symlink)
+        return QStringLiteral("-> ") + v.device;
+    return ports::entryPath(v.number) + QStringLiteral("  (a %1, not a link)").arg(v.entry.kind);
+}
+
+QString comState(const ComView& v)
+{
+    return state(v.access);
+}
+
+QString comDescription(const ComView& v)
+{
+    QString text = QStringLiteral("COM%1: %2").arg(v.number).arg(v.device);
+    if (v.present && v.present->path != v.device)
+        text += QStringLiteral(" (%1)").arg(v.present->path);
+    text += v.entry.present ? QStringLiteral(", linked in the ports folder") : QStringLiteral(", built-in, no link");
+    text += u'\n' + comState(v);
+    if (v.present) {
+        const Device& d = *v.present;
+        for (const auto& [label, value] : {std::pair{"description", d.description},
+                                           std::pair{"manufacturer", d.manufacturer},
+                                           std::pair{"serial number", d.serialNumber}})
+            if (!value.isEmpty())
+                text += QStringLiteral("\n%1: %2").arg(QLatin1String(label), value);
+    }
+    return text;
+}
+
+QString linkName(const Device& device)
+{
+    return device.stableNames.isEmpty() ? device.path : device.stableNames.constFirst();
+}
+
 QString accessWarning(const QString& path, const Access& access)
 {
     if (!access.exists || access.readWrite)
         return {};
     return QStringLiteral("warning: you may not open %1 for reading and writing (group %2, %3); OPEN in "
                           "the window would show 8010.\n").arg(path, access.group, access.mode)
-           + joinHint(access);
+           + accessHint(access);
 }
 
 QString helpText()

@@ -2,12 +2,8 @@
 # Included at the end of the root CMakeLists.txt, after the tests, so it can add to them.
 include(GNUInstallDirs)
 
-# korvane-ports, as a small library so that its test drives it without a process.
-add_library(korvane_ports_tool STATIC app/ports.cpp app/ports.h app/ports_system.cpp app/ports_system.h)
-target_include_directories(korvane_ports_tool PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_options(korvane_ports_tool PRIVATE -Wall -Wextra)
-target_link_libraries(korvane_ports_tool PUBLIC korvane_link Qt6::SerialPort Qt6::Core)
-
+# korvane-ports; its commands are the library korvane_ports_tool (CMakeLists.txt), which its test
+# drives without a process.
 add_executable(korvane-ports app/ports_main.cpp)
 target_compile_options(korvane-ports PRIVATE -Wall -Wextra)
 target_link_libraries(korvane-ports PRIVATE korvane_ports_tool)
@@ -38,6 +34,14 @@ foreach(program ${KORVANE_PROGRAMS})
 endforeach()
 install(FILES share/korvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES share/icons/korvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# What software centres show of the program (checked with appstreamcli in the package test).
+install(FILES share/metainfo/org.example.korvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# Bash completion of the command-line programs, where bash-completion looks for it on demand.
+foreach(program korvane-cli korvane-ports)
+  if(program IN_LIST KORVANE_PROGRAMS)
+    install(FILES share/completions/${program} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  endif()
+endforeach()
 
 # Manual pages and the Debian changelog, compressed as Debian wants them: the most compression, and
 # no name or time stamp in the header, so that the same source gives the same bytes.

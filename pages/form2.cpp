@@ -1,4 +1,6 @@
 #include "pages/form2.h"
+#include "app/ports.h"
+#include "app/ports_system.h"
 #include "link/port.h"
 #include "pages/message_box.h"
 #include "pages/monitor_view.h"
@@ -64,6 +66,14 @@ class PortCombo : public QComboBox {
 public:
     using QComboBox::QComboBox;
     bool finishingTyping() const { return finishing_ > 0; }
+    std::function<void()> beforeList;   // the entries' tooltips, told afresh each time the list opens
+
+    void showPopup() override
+    {
+        if (beforeList)
+            beforeList();
+        QComboBox::showPopup();
+    }
 
 protected:
     void focusOutEvent(QFocusEvent* e) override
@@ -139,6 +149,7 @@ void Form2::build()
     setFixedSize(layout::px(layout::kClientWidth), layout::px(layout::kClientHeight));
 
     installNamedComboBoxes();
+    portsSystem_ = std::make_unique<portstool::PortsSystem>(portstool::PortsSystem::real());
     engine_ = std::make_unique<Engine>(*port_, *prompt_, this);
     runner_ = std::make_unique<Runner>(*engine_, [this] { return fields(); });
     runner_->beforeStep = [this](Code code) { beforeStep(code); };
@@ -200,6 +211,7 @@ void Form2::build()
     for (int n = 1; n <= 9; ++n)
         combo("Combo2")->addItem(QStringLiteral("COM%1").arg(n));
     combo("Combo2")->setCurrentIndex(3);
+    static_cast<PortCombo*>(combo("Combo2"))->beforeList = [this] { describePorts(); };
     combo("Combo1")->addItem(QStringLiteral("TCP"));
     combo("Combo1")->setEditText(QString());
     combo("Combo3")->addItems({"00%", "10%", "15%", "20%", "25%", "30%", "35%", "40%", "45%"});
@@ -295,6 +307,88 @@ void Form2::describeForAssistiveTools()
         if (n.label)
             static_cast<QLabel*>(ctl(QLatin1String(n.label)))->setBuddy(box);
     }
+    // The pulse description is read as it is shown; empty, it has nothing to say, and a nameless
+    // label is read by the frame it sits in.
+    auto* label25 = static_cast<QLabel*>(ctl(QStringLiteral("Label25")));
+    label25->setAccessibleName(QStringLiteral("Pulse description"));
+    nameByRow();
+}
+
+namespace {
+
+// The name assistive tools read for a button, option or check box: what it does and the row it
+// belongs to, since "Apply", "Hight" and "OFF" alone repeat all over the window. "%1" is the text
+// shown by `row` now (a label or frame whose caption follows the model), "%2" the control's own caption.
+struct RowName {
+    const char* control;
+    const char* name;
+    const char* row;
+};
+const RowName kRowNames[] = {
+    {"Command9", "Apply %1", "Label26"}, {"Command10", "Apply %1", "Label1"},
+    {"Command12", "Apply APN name and password", nullptr}, {"Command21", "Apply IP and PORT", nullptr},
+    {"Command22", "Apply HTTP and PORT", nullptr}, {"Command23", "Apply %1", "Label29"},
+    {"Option1", "%1 %2", "Label29"}, {"Option2", "%1 %2", "Label29"}, {"Option3", "%1 %2", "Label29"},
+    {"Command24", "Apply connection type", nullptr}, {"Command2", "WRITE %1", "Frame1"},
+    {"Command13", "Apply %1", "Label6"}, {"Command14", "Apply %1", "Label7"}, {"Command15", "Apply %1", "Label8"},
+    {"Command16", "Apply %1", "Label21"}, {"Command17", "Apply %1", "Label37"}, {"Command18", "Apply %1", "Label38"},
+    {"Command19", "Apply %1", "Label39"}, {"Command20", "Apply %1", "Label40"}, {"Command4", "WRITE %1", "Frame2"},
+    {"Command27", "Apply %1", "Label9"}, {"Command26", "Apply %1", "Label10"}, {"Command25", "Apply %1", "Label12"},
+    {"Command38", "Apply %1", "Label19"}, {"Command39", "Apply %1", "Label33"}, {"Command28", "Apply %1", "Label22"},
+    {"Command40", "Apply %1", "Label34"}, {"Command11", "Apply %1", "Label20"},
+    {"Check1", "%2 in WRITE", nullptr}, {"Check2", "%2 in WRITE", nullptr}, {"Command1", "WRITE %1", "Frame3"},
+    {"Option4", "%1 %2", "Label23"}, {"Option5", "%1 %2", "Label23"}, {"Command34", "Apply %1", "Label23"},
+    {"Command53", "WRITE %1", "Frame5"}, {"Option16", "%1 %2", "Label24"}, {"Option17", "%1 %2", "Label24"},
+    {"Command35", "Apply %1", "Label24"}, {"Command36", "Apply %1", "Frame9"},
+    {"Option21", "%1 %2", "Frame11"}, {"Option22", "%1 %2", "Frame11"}, {"Command47", "Apply %1", "Frame11"},
+    {"Option23", "%1 %2", "Frame12"}, {"Option24", "%1 %2", "Frame12"}, {"Command51", "Apply %1", "Frame12"},
+    {"Option25", "%1 %2", "Frame13"}, {"Option26", "%1 %2", "Frame13"}, {"Command48", "Apply %1", "Frame13"},
+    {"Option27", "%1 %2", "Frame14"}, {"Option28", "%1 %2", "Frame14"}, {"Command49", "Apply %1", "Frame14"},
+    {"Command3", "WRITE %1", "Frame10"},
+    {"Check_d1_on", "%1 ON/OFF", "Label14"}, {"Check_d1_in", "%1 IN/OUT", "Label14"}, {"Command29", "Apply %1", "Label14"},
+    {"Check_d2_on", "%1 ON/OFF", "Label15"}, {"Check_d2_in", "%1 IN/OUT", "Label15"}, {"Command30", "Apply %1", "Label15"},
+    {"Check_d3_on", "%1 ON/OFF", "Label16"}, {"Check_d3_in", "%1 IN/OUT", "Label16"}, {"Command31", "Apply %1", "Label16"},
+    {"Check_d4_on", "%1 ON/OFF", "Label17"}, {"Check_d4_in", "%1 IN/OUT", "Label17"}, {"Command32", "Apply %1", "Label17"},
+    {"Check_d5_on", "%1 ON/OFF", "Label18"}, {"Check_d5_in", "%1 IN/OUT", "Label18"}, {"Command33", "Apply %1", "Label18"},
+    {"Command5", "OPEN or CLOSE the port", nullptr},
+};
+
+// A caption as read aloud: one ampersand, no line breaks, no doubled blanks.
+QString spoken(const QString& caption)
+{
+    return shownCaption(caption).simplified();
+}
+
+}  // namespace
+
+void Form2::nameByRow()
+{
+    for (const RowName& r : kRowNames) {
+        QString name = QString::fromLatin1(r.name);
+        if (r.row)
+            name.replace(QLatin1String("%1"), spoken(caption(QLatin1String(r.row))));
+        QWidget* control = ctl(QLatin1String(r.control));
+        name.replace(QLatin1String("%2"), spoken(controlText(control)));
+        if (control->accessibleName() != name)
+            control->setAccessibleName(name);
+    }
+}
+
+void Form2::setPortsSystem(const portstool::PortsSystem& system)
+{
+    *portsSystem_ = system;
+}
+
+void Form2::describePorts()
+{
+    auto* combo = static_cast<QComboBox*>(ctl(QStringLiteral("Combo2")));
+    const QList<portstool::Device> devices = portsSystem_->devices();
+    for (int i = 0; i < combo->count(); ++i) {
+        const int n = portstool::comNumber(combo->itemText(i));
+        if (n > 0)
+            combo->setItemData(i, portstool::comDescription(portstool::viewCom(n, *portsSystem_, devices)),
+                               Qt::ToolTipRole);
+    }
 }
 
 void Form2::setTabOrder()
@@ -324,6 +418,9 @@ void Form2::setTabOrder()
         chain << ctl(QLatin1String(name));
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+    // The window opens with the keys at the top, on the model: otherwise Qt gives them to the
+    // first control built that takes focus, "Initialize ALL".
+    chain.first()->setFocus();
 }
 
 // ---- control access -------------------------------------------------------------------------
@@ -359,8 +456,10 @@ void Form2::setTxt(const QString& name, const QString& text)
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(text);
     else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) m->setPlainText(text);
     else if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(text);
-    else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
-    else setCaption(name, text);
+    else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(text);
+        nameByRow();   // a row label that changes renames its row's controls
+    } else setCaption(name, text);
 }
 
 QString Form2::caption(const QString& name) const
@@ -378,6 +477,7 @@ void Form2::setCaption(const QString& name, const QString& text)
         // and so are the options it holds.
         g->setAccessibleName(shownCaption(text));
     } else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    nameByRow();
 }
 
 bool Form2::selected(const QString& name) const
@@ -586,7 +686,9 @@ void Form2::openPort(bool fromList)
             number = n;
     if (number)
         port_->setNumber(number);
-    if (const int failure = number ? port_->open() : int(Port::NoSuchPort)) {
+    const int failure = number ? port_->open() : int(Port::NoSuchPort);
+    emit portOpened(port_->number(), failure);
+    if (failure) {
         engine_->replaceMonitor(QString::number(failure));
         if (failure == Port::NoSuchPort)
             engine_->inform(fromList ? QStringLiteral("Invalid Port") : QStringLiteral("Invalid PORT"));

@@ -21,6 +21,9 @@ namespace bulk {
 struct Params;
 struct DumpRead;
 }  // namespace bulk
+namespace portstool {
+struct PortsSystem;
+}
 
 
 // The text a control shows: a box's or combo box's text, a label's, a button's or frame's caption.
@@ -37,6 +40,12 @@ public:
 
     Engine& engine() { return *engine_; }
     Port& port() { return *port_; }
+
+    // Where the port list learns what each COM number stands for (tests stand in for the system).
+    void setPortsSystem(const portstool::PortsSystem& system);
+    const portstool::PortsSystem& portsSystem() const { return *portsSystem_; }
+    // Each entry of the port list tells in its tooltip what that COM number stands for now.
+    void describePorts();
 
     // Handlers (public so that tests and tools can name them).
     void Form_Load();
@@ -134,6 +143,8 @@ public:
 
 signals:
     void unloaded();
+    // After each try to open COMn from OPEN or the port list: 0 when it opened, else the failure.
+    void portOpened(int number, int failure);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +153,7 @@ private:
     void build();
     void groupOptions();
     void describeForAssistiveTools();
+    void nameByRow();
     void setTabOrder();
     void wireHandlers();
     void wireReadAll();
@@ -200,4 +212,5 @@ private:
     std::unique_ptr<Runner> runner_;
     QHash<QString, QWidget*> controls_;
     MonitorView* monitorView_ = nullptr;
+    std::unique_ptr<portstool::PortsSystem> portsSystem_;
 };

@@ -3,6 +3,10 @@
 #include "bulk/profile.h"
 #include "pages/form2.h"
 #include "pages/message_box.h"
+#include "pages/ports_dialog.h"
+#include "app/ports.h"
+#include "link/port.h"
+#include "link/port_names.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -11,6 +15,7 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
+#include <QStatusBar>
 
 namespace {
 
@@ -93,6 +98,41 @@ void MainWindow::build()
             saveProfile(path);
     });
     connect(quit_, &QAction::triggered, this, &QWidget::close);
+
+    // Which adapter is which COM number, in the window rather than in a terminal.
+    ports_ = menuBar()->addAction(QStringLiteral("&Ports…"));
+    ports_->setObjectName(QStringLiteral("PortsAction"));
+    connect(ports_, &QAction::triggered, this, &MainWindow::showPorts);
+
+    // Form2 shows a failure to open as its number only; the status bar says what to do about it.
+    statusBar()->setSizeGripEnabled(false);
+    connect(form_, &Form2::portOpened, this, &MainWindow::portOpened);
+}
+
+PortsDialog* MainWindow::showPorts()
+{
+    if (!portsDialog_) {
+        portsDialog_ = new PortsDialog(form_->portsSystem(), this);
+        portsDialog_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(portsDialog_, &QObject::destroyed, this, [this] { portsDialog_ = nullptr; });
+    }
+    portsDialog_->show();
+    portsDialog_->raise();
+    portsDialog_->activateWindow();
+    return portsDialog_;
+}
+
+void MainWindow::portOpened(int number, int failure)
+{
+    if (failure != Port::PermissionDenied) {
+        statusBar()->clearMessage();
+        return;
+    }
+    const QString device = ports::devicePath(number);
+    const portstool::Access access = form_->portsSystem().access(device);
+    statusBar()->showMessage(QStringLiteral("8010: you may not open COM%1 (%2). %3")
+                                 .arg(number)
+                                 .arg(device, portstool::accessHint(access).simplified()));
 }
 
 void MainWindow::start(const QString& profilePath)

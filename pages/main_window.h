@@ -3,6 +3,7 @@
 #include <memory>
 
 class Form2;
+class PortsDialog;
 class Prompt;
 class QAction;
 namespace bulk {
@@ -54,6 +55,9 @@ public:
     QAction* openAction() const { return open_; }
     QAction* saveAction() const { return save_; }
     QAction* quitAction() const { return quit_; }
+    QAction* portsAction() const { return ports_; }
+    // Ports…: shows the dialog (one at a time, raised when asked again).
+    PortsDialog* showPorts();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +65,7 @@ protected:
 private:
     void build();
     void apply(const bulk::Profile& profile);
+    void portOpened(int number, int failure);
 
     Form2* form_;
     std::unique_ptr<FileChooser> ownedChooser_;
@@ -69,4 +74,6 @@ private:
     QAction* open_ = nullptr;
     QAction* save_ = nullptr;
     QAction* quit_ = nullptr;
+    QAction* ports_ = nullptr;
+    PortsDialog* portsDialog_ = nullptr;
 };

@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
           fonts-liberation fonts-arphic-uming xvfb xauth
-          dpkg-dev desktop-file-utils lintian    # the package and its test
+          dpkg-dev desktop-file-utils lintian appstream   # the package and its test
           clang libclang-rt-14-dev               # sanitizer and fuzz builds
           "$@")
 

@@ -96,6 +96,53 @@ if [ -f "$desktop" ]; then
     out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
   fi
 fi
+# What software centres read: AppStream metadata that validates and names what the package carries.
+metainfo="$root/usr/share/metainfo/org.example.korvane.metainfo.xml"
+if [ ! -f "$metainfo" ]; then
+  fail "AppStream metainfo missing"
+elif ! command -v appstreamcli >/dev/null; then
+  fail "appstreamcli is not installed (scripts/packages.sh installs it)"
+else
+  # Warnings and errors fail it, as with lintian; pedantic remarks (I:, P:) do not.
+  out=$(appstreamcli validate --no-net --explain "$metainfo" 2>&1)
+  rc=$?
+  if [ $rc -ne 0 ] || echo "$out" | grep -Eq '^[EW]:'; then
+    fail "appstreamcli validate (exit $rc): $out"
+  fi
+  for p in "${programs[@]}"; do
+    grep -q "<binary>$p</binary>" "$metainfo" || fail "the metainfo does not name $p among what it provides"
+  done
+  grep -q '<launchable type="desktop-id">korvane.desktop</launchable>' "$metainfo" \
+    || fail "the metainfo does not launch the packaged desktop entry"
+fi
+# Bash completion, read by bash alone (no bash-completion helpers): what the last word completes to.
+completions="$root/usr/share/bash-completion/completions"
+completes() {   # expected, then the command line; the last word is the one completed
+  local expected=$1 file=$completions/$2
+  shift
+  local got
+  got=$(bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+                 fn=$(complete -p "$1" | sed "s/.* -F \([^ ]*\) .*/\1/"); "$fn"; echo "${COMPREPLY[*]}"' \
+        _ "$file" "$@" 2>&1)
+  [ "$got" = "$expected" ] || fail "completion of '$*': '$got', not '$expected'"
+}
+coms="COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9"
+for p in korvane-ports korvane-cli; do
+  [ -e "$root/usr/bin/$p" ] && { [ -f "$completions/$p" ] || fail "no bash completion for $p"; }
+done
+if [ -f "$completions/korvane-ports" ]; then
+  completes "list link unlink --help" korvane-ports ""
+  completes "$coms" korvane-ports link co
+  completes "COM4" korvane-ports unlink COM4
+fi
+if [ -f "$completions/korvane-cli" ] && [ -e "$root/usr/bin/korvane-cli" ]; then
+  completes "read reset" korvane-cli r
+  completes "$coms" korvane-cli read COM
+  completes "Falcon" korvane-cli read COM4 --model F
+  completes "-o --output --model --quiet --help" korvane-cli read COM4 -
+  completes "--yes --quiet --help" korvane-cli reset COM4 -
+  completes "" korvane-cli reset COM4 --yes ""
+fi
 if command -v xmllint >/dev/null && [ -s "$icon" ]; then
   xmllint --noout "$icon" 2>/dev/null || fail "the icon is not well-formed XML"
 fi
@@ -109,7 +156,7 @@ for f in "${programs[@]}"; do
     fail "$f: $(ldd "$root/usr/bin/$f" | grep 'not found' | tr -s ' \n' ' ')"
   fi
 done
-[ $failures -eq 0 ] && pass "files, desktop entry, icon, no build paths"
+[ $failures -eq 0 ] && pass "files, desktop entry, icon, AppStream metainfo, bash completion, no build paths"
 (cd "$root" && find usr -type f -o -type l | sort | sed 's/^/      /')
 
 # --- starting the programs from the unpacked tree ------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QRadioButton>
@@ -347,17 +348,111 @@ private slots:
             QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(w->objectName()));
             names << name;
         }
-        const struct { const char* option; const char* frame; } options[] = {
-            {"Option14", "Arm Fun Select"}, {"Option15", "Arm Fun Select"}, {"Option17", "ARMIN Input Level Select"},
-            {"Option19", "IN-OUT Fun Select"}, {"Option4", "PORT-SET"}, {"Option2", "GPRS-SET"},
-            {"Option27", "SOS-Out-TEL"}};
+        // Options and buttons by their row, which follows the captions of the model.
+        const struct { const char* option; const char* name; const char* frame; } options[] = {
+            {"Option14", "No Arm", "Arm Fun Select"}, {"Option15", "Pulse Arm", "Arm Fun Select"},
+            {"Option17", "ARMIN-Level Low", "ARMIN Input Level Select"},
+            {"Option19", "Input  Fun: Low Level", "IN-OUT Fun Select"}, {"Option4", "Door-level Hight", "PORT-SET"},
+            {"Option2", "Interval Min", "GPRS-SET"}, {"Option27", "SOS-Out-TEL Mute", "SOS-Out-TEL"}};
         for (const auto& o : options) {
-            QCOMPARE(named(o.option)->text(QAccessible::Name), r.text(o.option));
+            QCOMPARE(named(o.option)->text(QAccessible::Name), QString(o.name));
             QCOMPARE(labels(named(o.option)), QStringList{o.frame});
         }
+        const struct { const char* control; const char* name; } rows[] = {
+            {"Command10", "Apply APN"}, {"Command12", "Apply APN name and password"}, {"Command2", "WRITE GPRS-SET"},
+            {"Command35", "Apply ARMIN-Level"}, {"Check_d3_on", "Cod 3 ON/OFF"}, {"Check_d3_in", "Cod 3 IN/OUT"},
+            {"Command31", "Apply Cod 3"}, {"Command3", "WRITE Test & Especia Set"}, {"Check1", "Fuel in WRITE"}};
+        for (const auto& c : rows)
+            QCOMPARE(named(c.control)->text(QAccessible::Name), QString(c.name));
+        r.hands.click("Check_d3_on");   // the caption turns to "ON"; the name stays
+        QCOMPARE(named("Check_d3_on")->text(QAccessible::Name), QString("Cod 3 ON/OFF"));
+        r.hands.click("Option8");
+        r.hands.click("Option15");
+        QCOMPARE(named("Option16")->text(QAccessible::Name), QString("ARMIN Pulse POS"));
+        QCOMPARE(named("Command35")->text(QAccessible::Name), QString("Apply ARMIN Pulse"));
+        QCOMPARE(named("Label25")->text(QAccessible::Name), QString("Pulse description"));
         r.hands.click("Option7");   // its doubled ampersand read as one
         QCOMPARE(named("Frame8")->text(QAccessible::Name), QString("Port11 Input Level Select"));
         QCOMPARE(named("Frame10")->text(QAccessible::Name), QString("Test & Especia Set"));
+    }
+
+    // Every control a person can reach, under each model and arm function, has a name that is
+    // neither empty nor its own value (a combo box read as "45%", a check box as "OFF"), and no
+    // other control of its kind answers to it.
+    void everyControlHasItsOwnName_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::newRow("Petrel") << QStringList{};
+        QTest::newRow("Condor, pulse arm") << QStringList{"Option7", "Option15"};
+        QTest::newRow("Falcon, level arm") << QStringList{"Option8", "Option13"};
+        QTest::newRow("Harrier") << QStringList{"Option9", "Check1", "Check_d2_on", "Check_d2_in"};
+    }
+    void everyControlHasItsOwnName()
+    {
+        QFETCH(QStringList, clicks);
+        ShownRig r;
+        for (const QString& c : clicks)
+            r.hands.click(c);
+        QHash<QString, QString> byName;   // role and name -> control
+        int reachable = 0;
+        for (QWidget* w : r.form.findChildren<QWidget*>(QRegularExpression("^(Text|Combo|Command|Option|Check)")))
+        {
+            if (!(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(&r.form))
+                continue;
+            ++reachable;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            const QString name = a->text(QAccessible::Name), own = w->objectName();
+            QVERIFY2(!name.trimmed().isEmpty(), qPrintable(own));
+            QVERIFY2(name != a->text(QAccessible::Value), qPrintable(own + ": " + name));
+            if (qobject_cast<QCheckBox*>(w))
+                QVERIFY2(name != r.text(own), qPrintable(own + ": " + name));
+            const QString key = QString::number(a->role()) + ' ' + name;
+            QVERIFY2(!byName.contains(key), qPrintable(own + " and " + byName.value(key) + ": " + name));
+            byName.insert(key, own);
+        }
+        QVERIFY(reachable >= 90);
+    }
+
+    // Tab walks the window from the top: Model-Select first (where the keys are when the window
+    // opens), each frame row by row, left to right, the port, bulk buttons and monitor last, and
+    // round again. Disabled and hidden controls are passed over.
+    void tabWalksTheWindowTopToBottom_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("walk");
+        const QString gprs = "Text2 Text1 Command10 Text19 Text20 Command12 Text3 Text5 Command21 Text4 Text31 "
+                             "Command22 Text21 Option1 Command23 Combo1 Command2 ";
+        const QString tel = "Text6 Command13 Text7 Command14 Text8 Command15 Text25 Command16 Text26 Command17 "
+                            "Command4 ";
+        const QString fences = "Text10 Check_d1_on Check_d1_in Command29 Text11 Check_d2_on Check_d2_in Command30 "
+                               "Text12 Check_d3_on Check_d3_in Command31 Text13 Check_d4_on Check_d4_in Command32 "
+                               "Text14 Check_d5_on Check_d5_in Command33 ";
+        const QString bottom = "Command6 Combo2 Command5 Command8 Text24";
+        QTest::newRow("Petrel, as the window opens")
+            << QStringList{} << "Option6 " + gprs + tel + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 "
+                                "Text33 Command40 Text17 Check2 Command1 " + fences + bottom;
+        QTest::newRow("Harrier")
+            << QStringList{"Option9"}
+            << "Option9 " + gprs + tel + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 Text16 Text32 "
+               "Command39 Text18 Command28 Text33 Command40 Text17 Check1 Check2 Command1 Command41 Command42 "
+               "Command43 Command44 Command45 Command46 Command50 Command52 Option21 Command47 Option23 Command51 "
+               "Option25 Command48 Option27 Command49 Command3 " + fences + bottom;
+    }
+    void tabWalksTheWindowTopToBottom()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, walk);
+        ShownRig r;
+        for (const QString& c : clicks)
+            r.hands.click(c);
+        QStringList seen{r.hands.focus()->objectName()};
+        for (int i = 0; i < 200; ++i) {
+            r.hands.tab();
+            if (r.hands.focus()->objectName() == seen.first())
+                break;
+            seen << r.hands.focus()->objectName();
+        }
+        QCOMPARE(seen.join(' '), walk);
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,7 +77,9 @@ private slots:
         const int bar = s.window.menuBar()->height();
         QVERIFY(bar > 0);
         QCOMPARE(s.form()->geometry(), QRect(0, bar, 753, 585));
-        QCOMPARE(s.window.size(), QSize(753, bar + 585));
+        // Under it, the status bar, where a port that may not be opened is explained.
+        QCOMPARE(s.window.statusBar()->geometry().top(), bar + 585);
+        QCOMPARE(s.window.size(), QSize(753, bar + 585 + s.window.statusBar()->height()));
         QStringList items;
         for (QAction* a : s.window.findChild<QMenu*>("FileMenu")->actions())
             items << a->text() + " " + a->shortcut().toString();

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -104,25 +107,73 @@ void Hands::tab(int times)
         key(Qt::Key_Tab);
 }
 
-void Hands::pick(const QString& comboName, const QString& entry)
+namespace {
+
+// Opens a combo box's list with the mouse on its arrow, and waits until a person could choose in it.
+QAbstractItemView* openList(QComboBox* combo)
 {
-    auto* combo = qobject_cast<QComboBox*>(at(comboName));
     // The arrow sits at the right end of the box.
     const QPoint arrow(combo->width() - 6, combo->height() / 2);
     QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier, arrow);
     QAbstractItemView* list = combo->view();
     if (!QTest::qWaitFor([list] { return list->isVisible(); }, 2000))
-        qFatal("the list of %s did not open", qPrintable(comboName));
+        qFatal("the list of %s did not open", qPrintable(combo->objectName()));
     // A list ignores a release that comes sooner than a double click after it opened; a person
     // takes that long to find the entry anyway.
     QTest::qWait(QApplication::doubleClickInterval() + 50);
+    return list;
+}
+
+// The mouse moved onto a point, no button held.
+void hover(QWidget* w, QPoint point)
+{
+    QMouseEvent move(QEvent::MouseMove, point, w->mapToGlobal(point), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+}
+
+QRect entryRect(QComboBox* combo, const QString& entry)
+{
     const int row = combo->findText(entry, Qt::MatchExactly);
     if (row < 0)
-        qFatal("%s has no entry %s", qPrintable(comboName), qPrintable(entry));
-    const QRect item = list->visualRect(combo->model()->index(row, 0));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+        qFatal("%s has no entry %s", qPrintable(combo->objectName()), qPrintable(entry));
+    return combo->view()->visualRect(combo->model()->index(row, 0));
+}
+
+}  // namespace
+
+void Hands::pick(const QString& comboName, const QString& entry)
+{
+    auto* combo = qobject_cast<QComboBox*>(at(comboName));
+    QAbstractItemView* list = openList(combo);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, entryRect(combo, entry).center());
     if (!QTest::qWaitFor([list] { return !list->isVisible(); }, 2000))
         qFatal("the list of %s stayed open", qPrintable(comboName));
+}
+
+QString Hands::tipOfEntry(const QString& comboName, const QString& entry)
+{
+    auto* combo = qobject_cast<QComboBox*>(at(comboName));
+    QAbstractItemView* list = openList(combo);
+    const QPoint point = entryRect(combo, entry).center();
+    hover(list->viewport(), point);
+    // The mouse at rest over the entry: what the platform then asks the list for.
+    QHelpEvent rest(QEvent::ToolTip, point, list->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(list->viewport(), &rest);
+    const QString tip = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    QTest::keyClick(list, Qt::Key_Escape);
+    if (!QTest::qWaitFor([list] { return !list->isVisible(); }, 2000))
+        qFatal("the list of %s stayed open", qPrintable(comboName));
+    return tip;
+}
+
+void Hands::click(QAbstractItemView* view, const QModelIndex& index)
+{
+    mustReach(view);
+    const QRect item = view->visualRect(index);
+    if (!view->isVisible() || item.isEmpty())
+        qFatal("the entry of %s cannot be clicked", qPrintable(view->objectName()));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
 }
 
 QWidget* Hands::focus() const

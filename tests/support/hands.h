@@ -2,6 +2,8 @@
 #include <QString>
 #include <Qt>
 
+class QAbstractItemView;
+class QModelIndex;
 class QWidget;
 
 // Operates a shown window only as a technician can: a mouse click where the control is drawn (it
@@ -22,6 +24,11 @@ public:
     void tab(int times = 1);
     // The port box's list: opened with the mouse on its arrow, the entry clicked.
     void pick(const QString& comboName, const QString& entry);
+    // The tooltip shown while the mouse rests on an entry of a combo box's opened list; the list
+    // is closed again with Escape.
+    QString tipOfEntry(const QString& comboName, const QString& entry);
+    // A click on an entry of a list or table.
+    void click(QAbstractItemView* view, const QModelIndex& index);
     QWidget* focus() const;
 
 private:
