@@ -1,5 +1,7 @@
 #include "pages/main_window.h"
 
+#include <QDebug>
+
 #include "bulk/profile.h"
 #include "pages/form2.h"
 #include "pages/message_box.h"
@@ -146,6 +148,9 @@ bool MainWindow::openProfile(const QString& path)
 {
     const bulk::ProfileRead read = bulk::loadProfile(path);
     if (!read.profile) {
+        // Before the window shows (korvane BAD.json), the terminal that started it hears it too.
+        if (!isVisible())
+            qWarning().noquote() << QStringLiteral("korvane: %1: %2").arg(path, read.error);
         prompt_->inform(QStringLiteral("%1 was not opened:\n%2").arg(shown(path), read.error));
         return false;
     }

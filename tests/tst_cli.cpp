@@ -3,6 +3,7 @@
 // script and the tracker see: the exit status, the lines on standard error, the profile written,
 // the commands on the wire and the tracker's state afterwards.
 #include "bulk/profile.h"
+#include "sim/state.h"
 #include "support/live.h"
 
 #include <QFile>
@@ -10,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -75,10 +79,17 @@ class CliTest : public QObject {
         return {command, "COM4", profileFile(name, head + model + "\", " + groups + "}")};
     }
 
-    QProcess* start(const QStringList& args)
+    // KORVANE_CLI runs the same cases against another build of the tool (an older one, say).
+    QProcess* start(const QStringList& args, const QByteArray& input = {}, const QString& outputFile = {})
     {
         auto* p = new QProcess(this);
-        p->start(QStringLiteral(KORVANE_CLI_PATH), args);
+        if (!outputFile.isEmpty())
+            p->setStandardOutputFile(outputFile);
+        p->start(qEnvironmentVariable("KORVANE_CLI", QStringLiteral(KORVANE_CLI_PATH)), args);
+        if (!input.isNull()) {
+            p->write(input);
+            p->closeWriteChannel();
+        }
         return p;
     }
     // Waits with the event loop running, so that the simulator in this process answers.
@@ -322,6 +333,244 @@ private slots:
         // Help goes to standard output, everything else to standard error.
         QVERIFY2((code ? r.err : QString::fromLocal8Bit(r.out)).contains(message), qPrintable(r.err));
         QCOMPARE(sim().received(), QStringList());
+    }
+
+    // A read keeps what the tracker holds, odd values included, and says what a write would
+    // refuse; the write refuses those by key and sends nothing, while a read of an ordinary
+    // tracker, pulse arm and all, writes back and verifies.
+    void aReadKeepsWhatTheTrackerHolds_data()
+    {
+        QTest::addColumn<QByteArray>("given");         // a dump or a profile, as korvane-sim --state takes
+        QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QString>("refused");          // the write's refusal; empty: it writes and verifies
+        // The read's example dump, with the input/output and arm pairs of a Condor.
+        const auto dump = [](const QByteArray& speed, const QByteArray& password) {
+            return "A1001;B1002;C;D;E;F;G;H1008;apn;;;10.0.0.1;9000;\r\n"
+                   "000150;ord:,1E000000050000004D00030010100010\r\nHP:abc,80\r\n"
+                   "IMEI:350000000000001,Ver:1.0,2.3,\r\n1:P1\r\n2:P2\r\n3:P3\r\n4:\r\n5:\r\n"
+                   "E5\r\nE1\r\nE7\r\n00\r\n60\r\ned:" + speed + ";1x1xxx1xxx1,20%\r\nword:" + password + "\r\nA8\r\n";
+        };
+        QTest::newRow("the example dump: no password")
+            << dump("8", "")
+            << QStringList{"warning: other.password: the tracker holds \"\", which a write refuses (the window says "
+                           "\"Password can't NULL\")"}
+            << "other.password: \"\" is refused (the window says \"Password can't NULL\") (nothing was sent)";
+        QTest::newRow("an over-speed above the window's range")
+            << dump("255", "1234")
+            << QStringList{"warning: other.overSpeed: the tracker holds \"255\", which a write refuses (000 to 250)"}
+            << "other.overSpeed: \"255\" is out of range (000 to 250) (nothing was sent)";
+        QTest::newRow("a pulse arm, negative")
+            << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Condor",
+                              "port": {"armFunction": "Pulse", "armLevel": "Low"}})")
+            << QStringList{} << QString();
+    }
+    void aReadKeepsWhatTheTrackerHolds()
+    {
+        QFETCH(QByteArray, given);
+        QFETCH(QStringList, warnings);
+        QFETCH(QString, refused);
+        QCOMPARE(sim::loadState(sim().tracker(), given), QString());
+        const QString file = files_.filePath(QStringLiteral("backup.json"));
+        const CliRun r = cli({"read", "COM4", "--model=Condor", "-o", file});
+        QCOMPARE(r.code, 0);
+        for (const QString& w : warnings)
+            QVERIFY2(r.err.contains("korvane-cli: " + w), qPrintable(r.err));
+        QCOMPARE(r.err.count(QLatin1String("warning:")), warnings.size());
+        const ProfileRead kept = loadProfile(file, Check::Structure);
+        QVERIFY2(kept.profile, qPrintable(kept.error));
+        // All the tracker holds but the door level, which its dump does not carry.
+        QCOMPARE(describe(kept.profile->params),
+                 describe(profileOf(Model::Condor, state()).params).filter(QRegularExpression("^(?!port.doorLevel=)")));
+
+        sim().clearReceived();
+        const CliRun w = cli({"write", "COM4", file});
+        if (!refused.isEmpty()) {
+            QCOMPARE(w.code, 3);
+            QVERIFY2(w.err.contains(refused), qPrintable(w.err));
+            QCOMPARE(sim().received(), QStringList());
+            return;
+        }
+        QVERIFY2(w.code == 0, qPrintable(w.err));
+        QVERIFY(sim().received().contains("SETS1,1,0"));
+        QCOMPARE(cli({"verify", "COM4", file}).code, 0);
+    }
+
+    // Output that is not written is no success: refused before anything is sent when it cannot be
+    // written at all, status 5 when the tracker was read; an old file is kept.
+    void outputThatIsNotWrittenIsNoSuccess_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("stdoutTo");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString missing = files_.filePath(QStringLiteral("no/such/folder/p.json"));
+        QTest::newRow("a missing folder") << QStringList{"read", "COM4", "-o", missing} << QString() << 3
+                                          << missing + ": cannot be written: the folder "
+                                                       + QFileInfo(missing).absolutePath()
+                                                       + " does not exist (nothing was sent)";
+        QTest::newRow("a folder") << QStringList{"read", "COM4", "-o", files_.path()} << QString() << 3
+                                  << "cannot be written: it is a folder (nothing was sent)";
+        QTest::newRow("standard output on a full device")
+            << QStringList{"read", "COM4"} << "/dev/full" << 5
+            << "the tracker was read, but the profile could not be written to standard output";
+        QTest::newRow("verify's report on a full device")
+            << QStringList{"verify", "COM4", profileFile(QStringLiteral("differs.json"),
+                                                         R"({"format": "korvane-profile", "version": 1,
+                                                             "model": "Petrel", "gprs": {"apn": "x"}})")}
+            << "/dev/full" << 5 << "the differences could not be written to standard output";
+    }
+    void outputThatIsNotWrittenIsNoSuccess()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, stdoutTo);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        const CliRun r = finish(start(args, {}, stdoutTo));
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(sim().received(), code == 3 ? QStringList() : QStringList{"SETG"});
+    }
+
+    // A full file system: the old profile stays whole (a buffered save once renamed an empty file
+    // over it and said "saved"). Needs a small tmpfs, so root.
+    void aFullDiskKeepsTheOldProfile()
+    {
+        const QString mount = files_.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=8k", "tmpfs", mount}) != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        const QString file = mount + QStringLiteral("/p.json");
+        const QByteArray old = toJson(fullProfile(Model::Petrel));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+        f.close();
+        QFile filler(mount + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(512, 'x')) == 512 && filler.flush()) {}
+        filler.close();
+
+        const CliRun r = cli({"read", "COM4", "-o", file});
+        QFile back(file);
+        const bool kept = back.open(QIODevice::ReadOnly) && back.readAll() == old;
+        QProcess::execute("umount", {mount});
+        QCOMPARE(r.code, 5);
+        QVERIFY2(r.err.contains(QLatin1String("the old file is kept")), qPrintable(r.err));
+        QVERIFY(kept);
+    }
+
+    // A tracker that never stops sending, fast or one byte every 50 ms: the tool gives up within
+    // its bounds, names the command and shows what came, control characters escaped.
+    void aReplyWithoutEndIsGivenUp_data()
+    {
+        QTest::addColumn<int>("bytesPerSecond");
+        QTest::newRow("flood") << 200000;
+        QTest::newRow("drip") << 20;
+    }
+    void aReplyWithoutEndIsGivenUp()
+    {
+        QFETCH(int, bytesPerSecond);
+        QProcess* p = start({"read", "COM4"});
+        QVERIFY(QTest::qWaitFor([this] { return !sim().received().isEmpty(); }, 10000));
+        sim().startFlood(bytesPerSecond);
+        const CliRun r = finish(p);
+        sim().stopFlood();
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QLatin1String("reading the parameters (SETG): the tracker kept sending without end")),
+                 qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QLatin1Char('\r')) && r.err.size() < 1000, qPrintable(r.err));
+    }
+
+    // SIGINT or SIGTERM in the middle of a write: what was written is said, the port and its lock
+    // are released (the next run opens it), and the status tells the signal.
+    void aSignalStopsTheWriteAndSaysWhatWasWritten_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("code");
+        QTest::newRow("SIGINT") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    }
+    void aSignalStopsTheWriteAndSaysWhatWasWritten()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, code);
+        QProcess* p = start({"write", "COM4", profileFile(fullProfile(Model::Harrier))});
+        QVERIFY(QTest::qWaitFor([this] { return sim().received().size() >= 3; }, 10000));
+        ::kill(pid_t(p->processId()), signal);
+        const CliRun w = finish(p);
+        QCOMPARE(w.code, code);
+        QVERIFY2(w.err.contains(QLatin1String(signal == SIGINT ? "interrupted by SIGINT" : "interrupted by SIGTERM")),
+                 qPrintable(w.err));
+        QVERIFY2(w.err.contains(QStringLiteral("already written: %1 of 26").arg(sim().received().size() - 1)),
+                 qPrintable(w.err));
+        QVERIFY(sim().received().size() < 26);
+        QCOMPARE(cli({"read", "COM4"}).code, 0);
+    }
+
+    // What people on Linux expect of a command-line tool.
+    void conventions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("input");     // standard input; null: none
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");         // on standard output, else on standard error
+        QTest::addColumn<QStringList>("wire");
+        const QByteArray numbers = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
+                                       "telephones": {"1": "112", "2": "", "3": "", "4": "", "5": ""}})";
+        QTest::newRow("--version") << QStringList{"--version"} << QByteArray() << 0 << "korvane-cli 2.1.0\n"
+                                   << QStringList{};
+        QTest::newRow("every short form in the help")
+            << QStringList{"-h"} << QByteArray() << 0
+            << "  -o, --output FILE  read: write the profile to FILE\n"
+               "  -m, --model MODEL  read: the model for the profile" << QStringList{};
+        QTest::newRow("--model=, -o - and a compacted -q")
+            << QStringList{"read", "COM4", "--model=Harrier", "-qo", "-"} << QByteArray() << 0
+            << "\"model\": \"Harrier\"" << QStringList{"SETG"};
+        QTest::newRow("a profile on standard input") << QStringList{"write", "-q", "--", "COM4", "-"} << numbers << 0
+                                                     << "" << QStringList{"SETA1,112", "SETA2,D", "SETA3,D",
+                                                                           "SETA4,D", "SETA5,D"};
+        QTest::newRow("duplicate keys") << QStringList{"write", "COM4", "-"}
+                                        << QByteArray(R"({"format": "korvane-profile", "version": 1,
+                                                          "model": "Petrel", "gprs": {"apn": "a", "apn": "b"}})")
+                                        << 3 << "korvane-cli: -: gprs.apn: given twice; keep one (nothing was sent)"
+                                        << QStringList{};
+        // A value a profile gives the tracker must come back as written; the rest of the group is
+        // complete, so nothing but the value itself stands in the way.
+        const QByteArray rest = R"("apnUser": "", "apnPassword": "", "serverIp": "", "serverPort": "",
+                                   "httpAddress": "", "httpPort": "", "interval": "000")";
+        QTest::newRow("a comma that would move the server")
+            << withProfile("write", "Petrel", "\"gprs\": {\"apn\": \"cmnet,6.6.6.6:666\", " + rest + "}")
+            << QByteArray() << 3
+            << R"(gprs.apn: "cmnet,6.6.6.6:666" holds "," ("," separates the fields of its command or of the )"
+               R"(tracker's dump) (nothing was sent))"
+            << QStringList{};
+        QTest::newRow("a huge APN, shortened in the message")
+            << withProfile("write", "Petrel", "\"gprs\": {\"apn\": \"" + QByteArray(900000, 'a') + "\", " + rest + "}")
+            << QByteArray()
+            << 3 << "... (900000 characters)\" is too long (900000 characters; up to 100 characters)" << QStringList{};
+    }
+    void conventions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QFETCH(QStringList, wire);
+        const CliRun r = finish(start(args, input));
+        QCOMPARE(r.code, code);
+        const QString text = code == 0 && !said.isEmpty() ? QString::fromUtf8(r.out) : r.err;
+        QVERIFY2(text.contains(said), qPrintable(text + r.err));
+        QVERIFY2(r.err.size() < 2000, "a long value is shortened in messages");
+        QCOMPARE(sim().received(), wire);
+    }
+
+    // What a tracker sends reaches the terminal escaped: no ESC, BEL or C1 byte of its own.
+    void aTrackersControlCharactersReachNoTerminal()
+    {
+        sim().tracker().handle(QStringLiteral("SETC") + QChar(0x1b) + "[31mowned" + QChar(0x07) + QChar(0x9b) + "0m");
+
+        const CliRun v = cli(withProfile("verify", "Petrel", R"("gprs": {"apn": "x"})"));
+        QCOMPARE(v.code, 1);
+        QCOMPARE(QString::fromUtf8(v.out), QString("gprs.apn: profile \"x\", tracker \"\\x1b[31mowned\\x07\\x9b0m\"\n"));
     }
 };
 

@@ -239,6 +239,22 @@ private slots:
         QCOMPARE(controlText(s.hands.at("Text7")), QString("+4917022222"));
     }
 
+    // korvane BAD.json: the message box, and the same words on standard error for the terminal.
+    void aBadProfileOfTheCommandLineIsAlsoToldOnStandardError()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath("bad.json"), "{\"format\": \"korvane-profile\"}");
+        Shell s(false);
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable("korvane: " + dir.filePath("bad.json") + ": version: missing (this Korvane reads version 1)"));
+        DialogAnswerer answers;
+        s.window.start(dir.filePath("bad.json"));
+        QVERIFY(answers.waitFor(1, 3000));
+        QVERIFY2(answers.texts.first().endsWith("was not opened:\nversion: missing (this Korvane reads version 1)"),
+                 qPrintable(answers.texts.first()));
+        QVERIFY(s.window.isVisible());
+    }
+
     // Quit closes the window, as the window manager's close does: one way for both.
     void quitEndsTheProgramAsForm2Does()
     {
