@@ -1,0 +1,47 @@
+#pragma once
+#include "bulk/params.h"
+#include "bulk/profile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A record of every tracker written: one JSON line per write, verify, reset (korvane-cli) and per
+// Write All and Compare (the window), appended to one file that many processes share. The fields
+// are described for the people who query it in docs/RECORD.md.
+namespace bulk {
+
+struct RecordEntry {
+    QString program;            // "korvane-cli", "korvane"
+    QString action;             // "write", "verify", "reset", "compare"
+    QString port;               // as given: "COM4", "/dev/ttyUSB0"
+    QString device;             // the device path that name opened
+    QString adapterSerial;      // the USB adapter's serial number, when the system knows it
+    Identity identity;          // from the read-back, when there was one
+    std::optional<Model> model;
+    QString profileFile;        // the profile's file ("-" for standard input), or empty
+    std::optional<Profile> profile;   // its canonical JSON's SHA-256 is recorded
+    QString outcome;            // "verified", "differs", "failed", "cancelled", "done"
+    QStringList differs;        // with "differs": the keys
+    int failedAt = 0;           // with "failed": the 1-based number of the command
+    QString failedCommand;
+    QString reply;              // with "failed": what came back
+    int commandsSent = 0;
+};
+
+// $XDG_STATE_HOME/korvane/record.jsonl, ~/.local/state when XDG_STATE_HOME is unset.
+QString recordPath();
+
+// The entry as one line of JSON, with the time (UTC) and the program's version, ending in "\n".
+QByteArray recordLine(const RecordEntry& entry);
+
+// Appends the entry's line with one write to the file opened for appending, so that lines of
+// processes writing at once never interleave; the folder is made when missing. Returns "" or a
+// warning for the user: a record that cannot be written never changes the outcome it records.
+QString appendRecord(const QString& path, const RecordEntry& entry);
+
+// The serial number of the USB adapter behind a device path, when sysfs tells it.
+QString adapterSerial(const QString& devicePath);
+
+}  // namespace bulk
