@@ -2,10 +2,14 @@
 
 #include "app/session.h"
 #include "bulk/profile.h"
+#include "bulk/record.h"
 #include "link/serial_port.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 namespace cli {
@@ -20,6 +24,10 @@ struct Arguments {
     QString file;          // write, verify: the profile ("-": standard input); read: -o ("-": standard output)
     bool quiet = false;
     bool yes = false;
+    bool verify = true;    // write: read the tracker back and compare
+    bool json = false;     // info: one JSON object
+    QString record;        // the record file; empty: none
+
     bulk::Model model = bulk::Model::Petrel;   // read: the window's model at start
 };
 
@@ -36,7 +44,11 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
     const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")}, QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({output, model, quiet, yes, help, version});
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption noRecord(QStringLiteral("no-record"), QString());
+    parser.addOptions({output, model, quiet, yes, help, version, noVerify, json, record, noRecord});
     if (!parser.parse(QStringList{kProgram} + args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty())
@@ -52,11 +64,18 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
         *asked = Asked::Version;
         return {};
     }
-    for (const QCommandLineOption& once : {output, model})
+    for (const QCommandLineOption& once : {output, model, record})
         if (parser.values(once).size() > 1)
             return QStringLiteral("--%1 given twice").arg(once.names().constLast());
     a->quiet = parser.isSet(quiet);
     a->yes = parser.isSet(yes);
+    a->verify = !parser.isSet(noVerify);
+    a->json = parser.isSet(json);
+    a->record = parser.isSet(noRecord) ? QString() : parser.isSet(record) ? parser.value(record) : bulk::recordPath();
+    if (parser.isSet(record) && parser.value(record).isEmpty())
+        return QStringLiteral("--record wants a file name");
+    if (parser.isSet(record) && parser.isSet(noRecord))
+        return QStringLiteral("--record and --no-record together");
     const bool haveOutput = parser.isSet(output), haveModel = parser.isSet(model);
     if (haveModel) {
         const auto m = bulk::modelNamed(parser.value(model));
@@ -70,9 +89,9 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
         return QStringLiteral("no command given");
     a->command = positional.takeFirst();
     const QStringList commands = {QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("verify"),
-                                  QStringLiteral("reset")};
+                                  QStringLiteral("reset"), QStringLiteral("info")};
     if (!commands.contains(a->command))
-        return QStringLiteral("unknown command \"%1\" (read, write, verify or reset)").arg(a->command);
+        return QStringLiteral("unknown command \"%1\" (read, write, verify, reset or info)").arg(a->command);
     const bool needsFile = a->command == QLatin1String("write") || a->command == QLatin1String("verify");
     const int wanted = needsFile ? 2 : 1;
     if (positional.size() < wanted)
@@ -89,6 +108,14 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
         return QStringLiteral("--model belongs to read (a profile names its own model)");
     if (a->yes && a->command != QLatin1String("reset"))
         return QStringLiteral("--yes belongs to reset");
+    if (parser.isSet(noVerify) && a->command != QLatin1String("write"))
+        return QStringLiteral("--no-verify belongs to write");
+    if (a->json && a->command != QLatin1String("info"))
+        return QStringLiteral("--json belongs to info");
+    if ((parser.isSet(record) || parser.isSet(noRecord)) &&
+        (a->command == QLatin1String("read") || a->command == QLatin1String("info")))
+        return QStringLiteral("--record and --no-record belong to write, verify and reset (a %1 changes nothing)")
+            .arg(a->command);
     if (a->command == QLatin1String("reset") && !a->yes)
         return QStringLiteral("reset returns every setting of the tracker to its initial value; "
                               "confirm with --yes (nothing was sent)");
@@ -136,9 +163,10 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: korvane-cli read PORT [-o FILE] [-m MODEL] [-q]\n"
-        "       korvane-cli write PORT FILE [-q]\n"
-        "       korvane-cli verify PORT FILE [-q]\n"
-        "       korvane-cli reset PORT -y [-q]\n"
+        "       korvane-cli write PORT FILE [--no-verify] [-q] [--record FILE | --no-record]\n"
+        "       korvane-cli verify PORT FILE [-q] [--record FILE | --no-record]\n"
+        "       korvane-cli reset PORT -y [-q] [--record FILE | --no-record]\n"
+        "       korvane-cli info PORT [--json]\n"
         "\n"
         "Reads, writes or checks a GPS tracker's settings with the commands of the korvane window.\n"
         "\n"
@@ -147,9 +175,11 @@ QString helpText()
         "                   A value the tracker holds that a write would refuse is kept and named\n"
         "                   as a warning\n"
         "  write PORT FILE  write every group the profile holds, as the window's WRITE and Apply\n"
-        "                   buttons do; stops at the first refusal, wrong reply or time-out\n"
+        "                   buttons do; stops at the first refusal, wrong reply or time-out; then\n"
+        "                   reads the tracker back and lists every field that differs\n"
         "  verify PORT FILE read the tracker back and list every field that differs from FILE\n"
         "  reset PORT -y    return the tracker to its initial settings (\"Initialize ALL\")\n"
+        "  info PORT        the tracker's IMEI, hardware and software version (one read)\n"
         "\n"
         "PORT is COM1..COM9 (through the ports folder, as in the window) or a device path such as\n"
         "/dev/ttyUSB0. FILE - is standard input (write, verify) or standard output (read -o -).\n"
@@ -160,12 +190,18 @@ QString helpText()
         "                     Harrier; it decides which groups the profile holds\n"
         "  -q, --quiet        no progress lines, only errors and warnings\n"
         "  -y, --yes          reset: confirm\n"
+        "  --no-verify        write: do not read the tracker back\n"
+        "  --json             info: one JSON object instead of key: value lines\n"
+        "  --record FILE      write, verify, reset: append the record of the action to FILE\n"
+        "                     (default $XDG_STATE_HOME/korvane/record.jsonl)\n"
+        "  --no-record        write, verify, reset: keep no record\n"
         "  -h, --help         this text\n"
         "  -v, --version      the version\n"
         "  --                 what follows is no option (a file named -x)\n"
         "Options may also be written --model=Condor.\n"
         "\n"
-        "Exit status: 0 done (verify: no field differs), 1 verify found differences, 2 the tracker\n"
+        "Exit status: 0 done (verify: no field differs), 1 verify or write's read-back found\n"
+        "differences, 2 the tracker\n"
         "refused, answered wrongly, did not answer or did not stop sending, 3 a bad profile, bad\n"
         "arguments or an output that cannot be written (nothing was sent), 4 the port cannot be\n"
         "opened or another program is using it, 5 the tracker was read but the profile or the\n"
@@ -209,7 +245,8 @@ int run(const QStringList& arguments, const Streams& streams)
 
     // The whole profile is checked before the port is even opened: a bad one sends nothing. Verify
     // compares what a tracker holds, which may be more than a write accepts.
-    const bool toStdout = a.command == QLatin1String("read") && (a.file.isEmpty() || a.file == QLatin1String("-"));
+    const bool toStdout = (a.command == QLatin1String("read") && (a.file.isEmpty() || a.file == QLatin1String("-"))) ||
+                          a.command == QLatin1String("info");
     bulk::Profile profile;
     if (a.command == QLatin1String("write") || a.command == QLatin1String("verify")) {
         const auto check = a.command == QLatin1String("write") ? bulk::Check::Writable : bulk::Check::Structure;
@@ -273,21 +310,122 @@ int run(const QStringList& arguments, const Streams& streams)
     Session live(port, output);
     session = &live;
 
-    if (a.command == QLatin1String("reset"))
-        return live.reset();
+    // The record of this action (write, verify, reset), appended however it ends.
+    bulk::RecordEntry entry;
+    entry.program = kProgram;
+    entry.action = a.command;
+    entry.port = a.port;
+    // The device itself, through the ports folder's link: the name a COM number stood for then.
+    entry.device = QFileInfo(port.deviceName()).canonicalFilePath();
+    if (entry.device.isEmpty())
+        entry.device = port.deviceName();
+    entry.adapterSerial = bulk::adapterSerial(entry.device);
+    if (a.command == QLatin1String("write") || a.command == QLatin1String("verify")) {
+        entry.model = profile.model;
+        entry.profileFile = a.file;
+        entry.profile = profile;
+    }
+    const bool recorded = !a.record.isEmpty() && a.command != QLatin1String("read") && a.command != QLatin1String("info");
+    const auto finish = [&](int status, const QString& outcome) {
+        entry.outcome = outcome;
+        if (recorded)
+            if (const QString problem = bulk::appendRecord(a.record, entry); !problem.isEmpty())
+                error(QStringLiteral("warning: ") + problem);
+        return status;
+    };
+    const auto failed = [&](int status) {
+        const Session::Failure& f = live.failure();
+        entry.failedAt = f.at;
+        entry.failedCommand = f.command;
+        entry.reply = f.reply;
+        return finish(status, status >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
+    };
+    // The differences of a read from the profile: on standard output, one line each.
+    const auto compareWith = [&](const bulk::Params& params) {
+        entry.identity = params.identity.value_or(bulk::Identity{});
+        const bulk::Comparison c = bulk::compare(profile, params);
+        for (const QString& key : c.unverifiable)
+            output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
+        QByteArray report;
+        for (const bulk::Difference& d : c.differ) {
+            report += QStringLiteral("%1: profile %2, tracker %3\n").arg(d.key, d.expected, d.actual).toUtf8();
+            entry.differs << d.key;
+        }
+        if (!report.isEmpty() && !streams.out(report)) {
+            error(QStringLiteral("the tracker was read, but the differences could not be written to standard output"));
+            return finish(OutputFailed, c.differ.isEmpty() ? QStringLiteral("verified") : QStringLiteral("differs"));
+        }
+        if (!c.differ.isEmpty()) {
+            error(QStringLiteral("%1 field(s) of %2 differ on %3").arg(c.differ.size()).arg(rows::visible(a.file), a.port));
+            return finish(Differs, QStringLiteral("differs"));
+        }
+        output.progress(QStringLiteral("%1 agrees with %2").arg(a.port, rows::visible(a.file)));
+        return finish(Done, QStringLiteral("verified"));
+    };
+    // A read of the tracker, counted; its failure ends the action.
+    bulk::Params params;
+    const auto read = [&](bulk::Model model) {
+        const int status = live.read(model, &params);
+        ++entry.commandsSent;
+        return status;
+    };
+
+    if (a.command == QLatin1String("reset")) {
+        const int status = live.reset();
+        entry.commandsSent = 1;
+        if (status == Done)
+            return finish(Done, QStringLiteral("done"));
+        entry.failedAt = 1;
+        entry.failedCommand = QStringLiteral("SET10");
+        return finish(status, status >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
+    }
 
     if (a.command == QLatin1String("write")) {
         const int status = live.write(profile);
-        if (status == Done)
-            output.progress(QStringLiteral("%1 written to %2").arg(a.file, a.port));
-        return status;
+        entry.commandsSent = live.sent();
+        if (status != Done)
+            return failed(status);
+        output.progress(QStringLiteral("%1 written to %2").arg(rows::visible(a.file), a.port));
+        if (!a.verify)
+            return finish(Done, QStringLiteral("done"));
+        const int back = read(profile.model);
+        if (back != Done) {
+            entry.failedAt = entry.commandsSent;
+            entry.failedCommand = QStringLiteral("SETG");
+            return finish(back, back >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
+        }
+        return compareWith(params);
     }
 
     const bulk::Model model = a.command == QLatin1String("read") ? a.model : profile.model;
-    bulk::Params params;
-    if (const int status = live.read(model, &params); status != Done)
-        return status;
+    if (const int status = read(model); status != Done)
+        return a.command == QLatin1String("verify") ? finish(status, QStringLiteral("failed")) : status;
     session = nullptr;
+
+    if (a.command == QLatin1String("info")) {
+        const bulk::Identity id = params.identity.value_or(bulk::Identity{});
+        QByteArray text;
+        if (a.json) {
+            QJsonObject o;
+            o.insert(QLatin1String("port"), a.port);
+            o.insert(QLatin1String("device"), port.deviceName());
+            o.insert(QLatin1String("imei"), id.imei.value_or(QString()));
+            o.insert(QLatin1String("hardwareVersion"), id.hardwareVersion.value_or(QString()));
+            o.insert(QLatin1String("softwareVersion"), id.softwareVersion.value_or(QString()));
+            text = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+        } else {
+            text = QStringLiteral("imei: %1\nhardwareVersion: %2\nsoftwareVersion: %3\n")
+                       .arg(rows::visible(id.imei.value_or(QString()), 100),
+                            rows::visible(id.hardwareVersion.value_or(QString()), 100),
+                            rows::visible(id.softwareVersion.value_or(QString()), 100))
+                       .toUtf8();
+        }
+        if (!streams.out(text)) {
+            error(QStringLiteral("the tracker was read, but its identity could not be written to standard output"));
+            return OutputFailed;
+        }
+        return Done;
+    }
 
     if (a.command == QLatin1String("read")) {
         // The tracker's settings as they are, odd ones included: a backup that refused them
@@ -311,23 +449,7 @@ int run(const QStringList& arguments, const Streams& streams)
         return Done;
     }
 
-    // verify
-    const bulk::Comparison c = bulk::compare(profile, params);
-    for (const QString& key : c.unverifiable)
-        output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
-    QByteArray report;
-    for (const bulk::Difference& d : c.differ)
-        report += QStringLiteral("%1: profile %2, tracker %3\n").arg(d.key, d.expected, d.actual).toUtf8();
-    if (!report.isEmpty() && !streams.out(report)) {
-        error(QStringLiteral("the tracker was read, but the differences could not be written to standard output"));
-        return OutputFailed;
-    }
-    if (!c.differ.isEmpty()) {
-        error(QStringLiteral("%1 field(s) of %2 differ on %3").arg(c.differ.size()).arg(rows::visible(a.file), a.port));
-        return Differs;
-    }
-    output.progress(QStringLiteral("%1 agrees with %2").arg(a.port, a.file));
-    return Done;
+    return compareWith(params);
 }
 
 }  // namespace cli

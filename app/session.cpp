@@ -287,6 +287,7 @@ int Session::write(const bulk::Profile& profile)
     fields_ = p.fields;
     plan_ = &p;
     sent_ = 0;
+    failure_ = {};
     for (const QString& field : p.passedOver)
         out_.progress(QStringLiteral("not written: %1").arg(field));
     for (const bulk::PlannedPress& press : p.presses) {
@@ -330,6 +331,7 @@ int Session::write(const bulk::Profile& profile)
                        .arg(p.commands.size())
                        .arg(shown(command.line), why));
         out_.error(writtenSoFar(p, at));
+        failure_ = {at + 1, command.line, refused ? QString() : replyAtOutcome_.isEmpty() ? givenUp_ : replyAtOutcome_};
         plan_ = nullptr;
         return signal_ ? Interrupted + signal_ : TrackerFailed;
     }

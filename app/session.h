@@ -63,6 +63,15 @@ public:
 
     Engine& engine() { return engine_; }
 
+    // Where the last write stopped: the 1-based command, its line and what came back (0: it did not).
+    struct Failure {
+        int at = 0;
+        QString command;
+        QString reply;
+    };
+    const Failure& failure() const { return failure_; }
+    int sent() const { return sent_; }
+
 private:
     class Recorder : public Prompt {
     public:
@@ -105,6 +114,7 @@ private:
     int pressStart_ = 0;       // ... before the button now pressed
     const bulk::Plan* plan_ = nullptr;
     int signal_ = 0;
+    Failure failure_;
 };
 
 }  // namespace cli

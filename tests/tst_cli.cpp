@@ -6,7 +6,11 @@
 #include "sim/state.h"
 #include "support/live.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -83,6 +87,10 @@ class CliTest : public QObject {
     QProcess* start(const QStringList& args, const QByteArray& input = {}, const QString& outputFile = {})
     {
         auto* p = new QProcess(this);
+        // Records go to this test's own folder, never to the user's.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_STATE_HOME"), files_.filePath(QStringLiteral("state")));
+        p->setProcessEnvironment(env);
         if (!outputFile.isEmpty())
             p->setStandardOutputFile(outputFile);
         p->start(qEnvironmentVariable("KORVANE_CLI", QStringLiteral(KORVANE_CLI_PATH)), args);
@@ -142,7 +150,8 @@ private slots:
 
         const CliRun w = cli({"write", "COM4", file});
         QVERIFY2(w.code == 0, qPrintable(w.err));
-        QCOMPARE(sim().received().size(), commands);
+        QCOMPARE(sim().received().size(), commands + 1);   // and the read-back
+        QCOMPARE(sim().received().constLast(), QString("SETG"));
         QVERIFY2(w.err.contains(QStringLiteral("[%1/%1] SETI5,1,0,39.90,116.30,40.00,116.45... OK").arg(commands)),
                  qPrintable(w.err));
         if (model == Model::Condor)   // the window's buttons in its order, each command as it sends it
@@ -155,6 +164,7 @@ private slots:
                 "SETXD1B2F2", "SETS1,0,1", "SETS1,0,1", "SETXD2B0F1",                         // PORT-SET
                 "SETI1,1,1,22.51,114.05,22.60,114.12", "SETI2,1,0,31.20,121.40,31.30,121.50", "SETI3,0,0#",
                 "SETI4,0,1#", "SETI5,1,0,39.90,116.30,40.00,116.45",                           // GEO-FENCE
+                "SETG",                                                                        // verify
             }));
         const QStringList held = describe(windowForm(state()));
         for (const QString& field : describe(profile.params))
@@ -207,14 +217,14 @@ private slots:
             << withProfile("write", "Petrel",
                            R"("telephones": {"1": "112", "2": "", "3": "", "4": "", "5": "911"},
                               "fences": {"2": {"on": true, "side": "In", "coordinate": "1,2,3,4"}})")
-            << QStringList{"SETA1,112", "SETA2,D", "SETA3,D", "SETA4,D", "SETA5,911", "SETI2,1,0,1,2,3,4"};
+            << QStringList{"SETA1,112", "SETA2,D", "SETA3,D", "SETA4,D", "SETA5,911", "SETI2,1,0,1,2,3,4", "SETG"};
         QTest::newRow("other settings without fuel and password, one special function")
             << withProfile("write", "Harrier",
                            R"("other": {"lowBattery": "00%", "overSpeed": "000", "localHours": "+01",
                                         "localMinutes": "00", "shakeStep": "4", "displacement": "000",
                                         "odometer": "000100"}, "special": {"inputTel": "Listen"})")
             << QStringList{"SETN0,00", "SETJ0,000", "SETL+01:00", "SETS4", "SETP0,010", "SETQ000100",
-                           "SETU1"};
+                           "SETU1", "SETG"};
         QTest::newRow("reset") << QStringList{"reset", "COM4", "--yes"} << QStringList{"SET10"};
     }
     void onlyWhatIsAskedForGoesOnTheWire()
@@ -268,7 +278,7 @@ private slots:
 
     void secondProcessOnTheSameTrackerIsRefused()
     {
-        QProcess* first = start({"write", "COM4", profileFile(fullProfile(Model::Petrel))});
+        QProcess* first = start({"write", "COM4", "--no-verify", profileFile(fullProfile(Model::Petrel))});
         QVERIFY(QTest::qWaitFor([this] { return !sim().received().isEmpty(); }, 10000));
         // The same device under its own name, and under the COM name.
         for (const QString& port : {sim().slavePath(), QStringLiteral("COM4")}) {
@@ -292,7 +302,7 @@ private slots:
         QTest::newRow("no command") << QStringList{} << 3 << "korvane-cli: no command given";
         QTest::newRow("unknown command")
             << QStringList{"erase", "COM4"} << 3
-            << R"(korvane-cli: unknown command "erase" (read, write, verify or reset))";
+            << R"(korvane-cli: unknown command "erase" (read, write, verify, reset or info))";
         QTest::newRow("write without file")
             << QStringList{"write", "COM4"} << 3 << "korvane-cli: write wants a PORT and a profile FILE";
         QTest::newRow("COM0")
@@ -527,7 +537,7 @@ private slots:
             << "\"model\": \"Harrier\"" << QStringList{"SETG"};
         QTest::newRow("a profile on standard input") << QStringList{"write", "-q", "--", "COM4", "-"} << numbers << 0
                                                      << "" << QStringList{"SETA1,112", "SETA2,D", "SETA3,D",
-                                                                           "SETA4,D", "SETA5,D"};
+                                                                           "SETA4,D", "SETA5,D", "SETG"};
         QTest::newRow("duplicate keys") << QStringList{"write", "COM4", "-"}
                                         << QByteArray(R"({"format": "korvane-profile", "version": 1,
                                                           "model": "Petrel", "gprs": {"apn": "a", "apn": "b"}})")
@@ -571,6 +581,111 @@ private slots:
         const CliRun v = cli(withProfile("verify", "Petrel", R"("gprs": {"apn": "x"})"));
         QCOMPARE(v.code, 1);
         QCOMPARE(QString::fromUtf8(v.out), QString("gprs.apn: profile \"x\", tracker \"\\x1b[31mowned\\x07\\x9b0m\"\n"));
+    }
+
+    // A write reads the tracker back and verifies; a tracker that did not keep what it
+    // acknowledged is caught (exit 1), --no-verify leaves the read out.
+    void aWriteIsVerified_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("tamper");          // the tracker changes number 1 behind the write's back
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");         // on standard output
+        QTest::addColumn<QStringList>("record");   // the record's outcome and differing keys
+        QTest::newRow("kept") << QStringList{} << false << 0 << "" << QStringList{"verified"};
+        QTest::newRow("not kept") << QStringList{} << true << 1 << "telephones.1: profile \"112\", tracker \"999\"\n"
+                                  << QStringList{"differs", "telephones.1"};
+        QTest::newRow("--no-verify") << QStringList{"--no-verify"} << true << 0 << "" << QStringList{"done"};
+    }
+    void aWriteIsVerified()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, tamper);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QFETCH(QStringList, record);
+        if (tamper)
+            connect(&sim(), &sim::PtyTracker::commandReceived, this, [this](const QString& line) {
+                if (line == QLatin1String("SETI1,0,1#"))
+                    state().telephones->number[0] = QStringLiteral("999");
+            });
+        const QString log = files_.filePath(QStringLiteral("verified.jsonl"));
+        QFile::remove(log);
+        const CliRun w = finish(start(QStringList{"write", "COM4", "-"} + options + QStringList{"--record", log},
+                             R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
+                                 "telephones": {"1": "112", "2": "", "3": "", "4": "", "5": ""},
+                                 "fences": {"1": {"on": false, "side": "Out"}}})"));
+        QCOMPARE(w.code, code);
+        QCOMPARE(QString::fromUtf8(w.out), said);
+        QCOMPARE(sim().received().contains("SETG"), options.isEmpty());
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 2);   // one line, ended
+        const QJsonObject o = QJsonDocument::fromJson(lines.first()).object();
+        QCOMPARE(o.value("outcome").toString(), record.first());
+        QCOMPARE(o.value("differs").toVariant().toStringList(), record.mid(1));
+        QCOMPARE(o.value("commandsSent").toInt(), options.isEmpty() ? 7 : 6);
+        QCOMPARE(o.value("imei").toString(), options.isEmpty() ? *state().identity->imei : QString());
+    }
+
+    // The tracker's identity for scripts: plain lines or one JSON object, from one read.
+    void infoTellsTheIdentity()
+    {
+        state().identity = Identity{"864000000000042", "HW-7", "SW-3.1"};
+        const CliRun plain = cli({"info", "COM4"});
+        QCOMPARE(plain.code, 0);
+        QCOMPARE(QString::fromUtf8(plain.out),
+                 QString("imei: 864000000000042\nhardwareVersion: HW-7\nsoftwareVersion: SW-3.1\n"));
+        const CliRun json = cli({"info", "COM4", "--json"});
+        QCOMPARE(json.code, 0);
+        const QJsonObject o = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(o.value("imei").toString(), QString("864000000000042"));
+        QCOMPARE(o.value("softwareVersion").toString(), QString("SW-3.1"));
+        QCOMPARE(o.value("port").toString(), QString("COM4"));
+        QCOMPARE(sim().received(), (QStringList{"SETG", "SETG"}));
+    }
+
+    // One record line per write, verify and reset, in the default place; none with --no-record;
+    // a record that cannot be written is a warning that changes no exit status.
+    void everyActionLeavesOneRecordLine()
+    {
+        const QString path = files_.filePath(QStringLiteral("state/korvane/record.jsonl"));
+        QFile::remove(path);
+        const Profile profile = fullProfile(Model::Condor);
+        const QString file = profileFile(profile);
+        QCOMPARE(cli({"write", "COM4", file}).code, 0);
+        QCOMPARE(cli({"verify", "COM4", file}).code, 0);
+        sim().faults().failOn = QStringLiteral("SET10");
+        QCOMPARE(cli({"reset", "COM4", "--yes"}).code, 2);
+        QCOMPARE(cli({"reset", "COM4", "--yes", "--no-record"}).code, 2);
+        QCOMPARE(cli({"read", "COM4"}).code, 0);
+        const CliRun blocked = cli({"verify", "COM4", file, "--record", files_.path()});
+        QCOMPARE(blocked.code, 0);
+        QVERIFY2(blocked.err.contains("korvane-cli: warning: the record " + files_.path() + " cannot be written"),
+                 qPrintable(blocked.err));
+
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QList<QJsonObject> lines;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (!line.isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        QCOMPARE(lines.size(), 3);
+        const QString sha = QCryptographicHash::hash(toJson(profile), QCryptographicHash::Sha256).toHex();
+        QCOMPARE(lines[0].value("action").toString(), QString("write"));
+        QCOMPARE(lines[0].value("outcome").toString(), QString("verified"));
+        QCOMPARE(lines[0].value("profileSha256").toString(), sha);
+        QCOMPARE(lines[0].value("profileFile").toString(), file);
+        QCOMPARE(lines[0].value("model").toString(), QString("Condor"));
+        QCOMPARE(lines[0].value("device").toString(), sim().slavePath());
+        QCOMPARE(lines[0].value("program").toString(), QString("korvane-cli"));
+        QVERIFY(QDateTime::fromString(lines[0].value("time").toString(), Qt::ISODateWithMs).isValid());
+        QCOMPARE(lines[1].value("action").toString(), QString("verify"));
+        QCOMPARE(lines[1].value("imei").toString(), *state().identity->imei);
+        QCOMPARE(lines[2].value("outcome").toString(), QString("failed"));
+        QCOMPARE(lines[2].value("failedCommand").toString(), QString("SET10"));
+        QCOMPARE(lines[2].value("failedAt").toInt(), 1);
     }
 };
 

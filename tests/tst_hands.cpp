@@ -211,11 +211,11 @@ private slots:
             "Check_d2_in==IN", "Combo4==15", "Text16==", "Option2 [x]", "Option24 [x]", "Option21 [x]",
             "Check_d1_on [x]", "Check_d2_on [ ]"},
             {"SETG"});
-        row("read all on Condor: the arm options with their effects", {"Command5", "Option7", "Command8",
+        row("read all on Condor: the arm options with their effects", {"Command5", "Option7", "Option16", "Command8",
             "<A;B;C;D;E;F;G;H;;;;;;\r\n;ord:,00000000000000005300000000000000\r\nHP:,\r\nIMEI:,Ver:,,\r\n1:\r\n2:\r\n"
             "3:\r\n4:\r\n5:\r\nE0\r\nE0\r\nE0\r\n01\r\n60\r\ned:0;0x0xxx0xxx0,00%\r\nword:\r\nA8\r\n", "tick", "tick",
             "Option18 [x]", "Option15 [x]", "Frame9 hidden", "Frame8==Pulse Polarity Select", "Option17==NEG",
-            "Option17 [ ]",   // a pulse arm leaves the level options as they were (the pair says negative)
+            "Option16 [x]",   // a pulse arm leaves the level options as they were (the pair says negative)
             "Text21==000", "Option1 [ ]", "Option2 [ ]", "Option3 [ ]"}, {"SETG"});
     }
     void frames() { play(); }
