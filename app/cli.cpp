@@ -14,6 +14,7 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+std::function<void(int)> signalHandler;   // the run's, while it runs
 
 void onSignal(int signal)
 {
@@ -80,15 +81,14 @@ int main(int argc, char** argv)
 
     // Signals only write a byte; the handler runs from the event loop, where the session can say
     // what was written, release the port and its lock, and return.
-    std::function<void(int)> handler;
     QSocketNotifier* notifier = nullptr;
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&handler] {
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
             char c = 0;
             while (::read(signalPipe[0], &c, 1) > 0)
-                if (handler)
-                    handler(int(c));
+                if (signalHandler)
+                    signalHandler(int(c));
         });
         struct sigaction sa {};
         sa.sa_handler = onSignal;
@@ -96,9 +96,9 @@ int main(int argc, char** argv)
         sa.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &sa, nullptr);
         ::sigaction(SIGTERM, &sa, nullptr);
-        streams.onSignal = [&handler](std::function<void(int)> h) { handler = std::move(h); };
+        streams.onSignal = [](std::function<void(int)> h) { signalHandler = std::move(h); };
     }
     const int status = cli::run(app.arguments().mid(1), streams);
-    handler = nullptr;
+    signalHandler = nullptr;
     return status;
 }

@@ -164,6 +164,7 @@ const Figure kFigures[] = {
     {{"8"}, "parser", false, parserFigure},
     {{"9a", "9"}, "korvane-cli write", false, cliWriteFigure},
     {{"9b", "9"}, "korvane-cli start-up", false, cliStartupFigure},
+    {{"9c", "9"}, "korvane-cli writes in parallel", false, cliParallelFigure},
     {{"1"}, "reply-to-outcome", true, replyFigure},
     {{"2"}, "timeout", true, timeoutFigure},
     {{"3"}, "dump", true, dumpFigure},

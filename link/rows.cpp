@@ -246,8 +246,12 @@ namespace {
 
 // The texts by which a read finds the dump's later groups: a field before them that held one would
 // move every field after it.
-const QStringList kDumpMarkers = {QStringLiteral("ord:"), QStringLiteral("HP:"), QStringLiteral("IMEI:"),
-                                  QStringLiteral("ed:")};
+const QStringList& dumpMarkers()
+{
+    static const QStringList markers = {QStringLiteral("ord:"), QStringLiteral("HP:"), QStringLiteral("IMEI:"),
+                                        QStringLiteral("ed:")};
+    return markers;
+}
 
 // A free text: any printable ASCII but its separators, up to a length.
 Form freeText(const char* key, const char* shape, int maxLength, const char* separators)
@@ -391,7 +395,7 @@ Misfit misfit(const QString& key, const QString& value)
         if (value.contains(c))
             return say(QStringLiteral("holds \"%1\"").arg(c),
                        QStringLiteral("\"%1\" separates the fields of its command or of the tracker's dump").arg(c));
-    for (const QString& marker : kDumpMarkers)
+    for (const QString& marker : dumpMarkers())
         if (value.contains(marker))
             return say(QStringLiteral("holds \"%1\"").arg(marker),
                        QStringLiteral("\"%1\" marks a group of the tracker's dump").arg(marker));
@@ -399,7 +403,8 @@ Misfit misfit(const QString& key, const QString& value)
         return say(QStringLiteral("has the wrong form"), f->shape);
     if (f->maxValue >= 0 && !value.isEmpty()) {
         QString digits = value;
-        digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+        static const QRegularExpression notDigits(QStringLiteral("[^0-9]"));
+        digits.remove(notDigits);
         if (digits.toInt() > f->maxValue)
             return say(QStringLiteral("is out of range"), f->range);
     }

@@ -51,7 +51,7 @@ private slots:
             QJsonParseError error{};
             const QJsonObject o = QJsonDocument::fromJson(line, &error).object();
             QVERIFY2(error.error == QJsonParseError::NoError, line.left(80).constData());
-            const int w = o.value("port").toString().right(1).toInt();
+            const int w = o.value("port").toString().back().digitValue();
             QCOMPARE(o.value("reply").toString(), QString(3000, QLatin1Char('a' + w)));
             QCOMPARE(o.value("commandsSent").toInt(), seen[w]++);   // each writer's lines in its order
         }
