@@ -1,6 +1,7 @@
 #include "link/engine.h"
 #include "link/port.h"
 #include "link/prompt.h"
+#include "link/rows.h"
 
 Engine::Engine(Port& port, Prompt& prompt, QObject* parent)
     : QObject(parent), port_(port), prompt_(prompt)
@@ -157,3 +158,27 @@ void Engine::clearMonitor()
     monitor_.clear();
     emit monitorReplaced(monitor_);
 }
+
+namespace text {
+
+bool isVerdict(const QString& message)
+{
+    return message == kSettingOk || message == kSettingError || message == kOutTime || message == kPortLost ||
+           message == kOpenPort;
+}
+
+QString whatCameBack(const QString& verdict, const QString& reply)
+{
+    if (verdict == kOutTime)
+        return reply.isEmpty() ? QStringLiteral("no answer within 2.1 s (Out-Time !)")
+                               : QStringLiteral("no answer after %1 (Out-Time !)").arg(rows::shown(reply));
+    if (verdict == kSettingError)
+        return QStringLiteral("the tracker answered %1 (Setting Error!)").arg(rows::shown(reply));
+    if (verdict == kPortLost)
+        return QStringLiteral("the port went away (%1)").arg(verdict);
+    if (!verdict.isEmpty())
+        return verdict;
+    return QStringLiteral("no answer");
+}
+
+}  // namespace text

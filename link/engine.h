@@ -80,4 +80,10 @@ inline const QString kSettingError = QStringLiteral("Setting Error!");
 inline const QString kOutTime = QStringLiteral("Out-Time !");
 inline const QString kOpenPort = QStringLiteral("PLS Open COMM Port");
 inline const QString kPortLost = QStringLiteral("Port Lost! Check The Cable And Open It Again");
+
+// Whether a message is the engine's verdict on a transaction; every other one is a builder's note
+// or refusal. A run of many commands collects the messages and tells them once at its end.
+bool isVerdict(const QString& message);
+// What came back, for people: the verdict, and the reply the monitor held when it was given.
+QString whatCameBack(const QString& verdict, const QString& reply);
 }  // namespace text

@@ -54,6 +54,10 @@ void Runner::next(const rows::Chain& chain, size_t done)
         return;
     }
     engine_.chain(acknowledged.ack, [this, &chain, done] {
+        if (stopChain && stopChain()) {
+            engine_.end();
+            return;
+        }
         const rows::Fields f = fields_();
         for (size_t i = done + 1; i < chain.steps.size(); ++i) {
             const rows::Step& step = chain.steps[i];

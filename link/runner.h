@@ -26,6 +26,9 @@ public:
     std::function<void(Code)> beforeStep;
     // Told of every line that goes out, with the step's code.
     std::function<void(Code, const QString&)> sent;
+    // Asked once a chain step is acknowledged, before the next one goes out: true ends the
+    // transaction there without a message (a Write All cancelled stops after the command in flight).
+    std::function<bool()> stopChain;
 
 private:
     bool dispatch(const rows::Step& step);

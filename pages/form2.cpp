@@ -150,9 +150,14 @@ void Form2::build()
 
     installNamedComboBoxes();
     portsSystem_ = std::make_unique<portstool::PortsSystem>(portstool::PortsSystem::real());
-    engine_ = std::make_unique<Engine>(*port_, *prompt_, this);
+    relay_.setTarget(prompt_);
+    engine_ = std::make_unique<Engine>(*port_, relay_, this);
     runner_ = std::make_unique<Runner>(*engine_, [this] { return fields(); });
-    runner_->beforeStep = [this](Code code) { beforeStep(code); };
+    runner_->beforeStep = [this](Code code) {
+        // A lent run writes a profile's fields, not the boxes: no box is filled for it.
+        if (!lentFields_)
+            beforeStep(code);
+    };
     auto* enterPresses = new EnterPresses(this);
 
     for (int i = 0; i < layout::kControlCount; ++i) {
@@ -567,8 +572,16 @@ void Form2::write(const char* button)
         runner_->startChain(chain);
 }
 
+void Form2::lend(Prompt* prompt, std::optional<rows::Fields> fields)
+{
+    relay_.setTarget(prompt ? prompt : prompt_);
+    lentFields_ = prompt ? std::move(fields) : std::nullopt;
+}
+
 rows::Fields Form2::fields() const
 {
+    if (lentFields_)
+        return *lentFields_;
     rows::Fields f;
     f.model = selected("Option7")   ? bulk::Model::Condor
               : selected("Option8") ? bulk::Model::Falcon

@@ -1,12 +1,14 @@
 #pragma once
 #include "link/codes.h"
 #include "link/engine.h"
+#include "link/prompt.h"
 #include "link/runner.h"
 
 #include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Port;
 class Prompt;
@@ -20,6 +22,7 @@ class QRadioButton;
 namespace bulk {
 struct Params;
 struct DumpRead;
+struct Identity;
 }  // namespace bulk
 namespace portstool {
 struct PortsSystem;
@@ -141,7 +144,18 @@ public:
     void showParams(const bulk::Params& params);
     bulk::Params readParams() const;
 
+    // Write All and Compare drive the engine and the rows themselves: meanwhile the engine's
+    // messages go to `prompt` instead of the boxes, and the commands are built from `fields`
+    // instead of the window's boxes. lend(nullptr) gives both back.
+    void lend(Prompt* prompt, std::optional<rows::Fields> fields = std::nullopt);
+    Runner& runner() { return *runner_; }
+    // The parameter dump for another reader than Read All: the reply goes to `taken`, and no box
+    // changes. False when nothing went out (the port is closed; the engine said so).
+    bool requestDump(std::function<void(const QString& reply)> taken);
+
 signals:
+    // After a read filled the window from a dump that carried the tracker's identity.
+    void identityRead(const bulk::Identity& identity);
     void unloaded();
     // After each try to open COMn from OPEN or the port list: 0 when it opened, else the failure.
     void portOpened(int number, int failure);
@@ -208,6 +222,9 @@ private:
     std::unique_ptr<Prompt> ownedPrompt_;
     Port* port_;
     Prompt* prompt_;
+    RelayPrompt relay_{nullptr};
+    std::optional<rows::Fields> lentFields_;
+    std::function<void(const QString&)> dumpTaker_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<Runner> runner_;
     QHash<QString, QWidget*> controls_;

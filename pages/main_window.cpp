@@ -109,6 +109,8 @@ void MainWindow::build()
     // Form2 shows a failure to open as its number only; the status bar says what to do about it.
     statusBar()->setSizeGripEnabled(false);
     connect(form_, &Form2::portOpened, this, &MainWindow::portOpened);
+
+    buildTrackerMenu();
 }
 
 PortsDialog* MainWindow::showPorts()
@@ -155,6 +157,8 @@ bool MainWindow::openProfile(const QString& path)
         return false;
     }
     apply(*read.profile);
+    profileFile_ = path;
+    fileProfile_ = std::make_unique<bulk::Profile>(currentProfile());
     return true;
 }
 
@@ -204,6 +208,8 @@ bool MainWindow::saveProfile(const QString& path)
         prompt_->inform(QStringLiteral("%1 was not saved:\n%2").arg(shown(path), error));
         return false;
     }
+    profileFile_ = path;
+    fileProfile_ = std::make_unique<bulk::Profile>(currentProfile());
     return true;
 }
 

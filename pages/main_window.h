@@ -1,13 +1,20 @@
 #pragma once
+#include "pages/tracker_run.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class Form2;
 class PortsDialog;
 class Prompt;
 class QAction;
+class QDialog;
+class QLabel;
+class QProgressDialog;
 namespace bulk {
 struct Profile;
+struct Identity;
 }
 
 // Where the File menu asks for a file name: the program asks with QFileDialog, tests answer
@@ -56,6 +63,15 @@ public:
     QAction* saveAction() const { return save_; }
     QAction* quitAction() const { return quit_; }
     QAction* portsAction() const { return ports_; }
+    QAction* writeAllAction() const { return writeAll_; }
+    QAction* compareAction() const { return compare_; }
+
+    // Tracker → "Write All to Tracker": the profile of the boxes, checked as Save Profile checks it,
+    // one question, then every command of its plan with a progress dialog instead of a box each,
+    // the dump read back and compared, and one summary.
+    void writeAll();
+    // Tracker → "Compare with Tracker": reads the dump, changes no box, lists what differs.
+    void compareWithTracker();
     // Ports…: shows the dialog (one at a time, raised when asked again).
     PortsDialog* showPorts();
 
@@ -66,6 +82,13 @@ private:
     void build();
     void apply(const bulk::Profile& profile);
     void portOpened(int number, int failure);
+    void buildTrackerMenu();
+    void runFinished(const TrackerRun::Result& result);
+    QString summary(const TrackerRun::Result& result) const;
+    void showComparison(const TrackerRun::Result& result);
+    void showIdentity(const bulk::Identity& identity);
+    void record(const TrackerRun::Result& result);
+    QString portName() const;
 
     Form2* form_;
     std::unique_ptr<FileChooser> ownedChooser_;
@@ -76,4 +99,16 @@ private:
     QAction* quit_ = nullptr;
     QAction* ports_ = nullptr;
     PortsDialog* portsDialog_ = nullptr;
+
+    QAction* writeAll_ = nullptr;
+    QAction* compare_ = nullptr;
+    TrackerRun* run_ = nullptr;
+    bulk::Profile running_;                  // what the run under way writes or compares
+    QPointer<QProgressDialog> progress_;
+    QPointer<QDialog> comparison_;
+    QLabel* identity_ = nullptr;
+    // The profile file last opened or saved, and what the boxes held then: a run names the file
+    // only while the boxes still hold that.
+    QString profileFile_;
+    std::unique_ptr<bulk::Profile> fileProfile_;
 };

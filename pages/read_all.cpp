@@ -4,13 +4,28 @@
 #include "link/port.h"
 #include "pages/form2.h"
 
+namespace {
+const QString kReadCommand = QStringLiteral("SETG");
+}
+
 void Form2::readAll(const QStringList& boxesToEmpty)
 {
+    dumpTaker_ = nullptr;
     if (!engine_->prologue())
         return;
     for (const QString& box : boxesToEmpty)
         setTxt(box, QString());
-    engine_->send(Code::ReadAll, QStringLiteral("SETG"));
+    engine_->send(Code::ReadAll, kReadCommand);
+}
+
+bool Form2::requestDump(std::function<void(const QString& reply)> taken)
+{
+    dumpTaker_ = nullptr;
+    if (!engine_->prologue())
+        return false;
+    dumpTaker_ = std::move(taken);
+    engine_->send(Code::ReadAll, kReadCommand);
+    return true;
 }
 
 QStringList Form2::readAllBoxes()
@@ -42,9 +57,20 @@ void Form2::applyDump(const QString& reply)
         port->armLevel.reset();
     showParams(read);
     engine_->end();
+    if (read.params.identity)
+        emit identityRead(*read.params.identity);
 }
 
 void Form2::wireReadAll()
 {
-    engine_->setRule(Code::ReadAll, [this](const QString& reply) { applyDump(reply); });
+    engine_->setRule(Code::ReadAll, [this](const QString& reply) {
+        if (!dumpTaker_) {
+            applyDump(reply);
+            return;
+        }
+        // Taken once, as Read All takes its reply; the reader judges it, the boxes stay.
+        const auto taken = std::exchange(dumpTaker_, nullptr);
+        engine_->end();
+        taken(reply);
+    });
 }

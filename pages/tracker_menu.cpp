@@ -1,0 +1,259 @@
+// The window's "Tracker" menu: Write All to Tracker and Compare with Tracker, the tracker's identity
+// in the status bar, and a line in the record for each run.
+#include "bulk/record.h"
+#include "link/engine.h"
+#include "link/port.h"
+#include "link/port_names.h"
+#include "pages/form2.h"
+#include "pages/main_window.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString listed(const QStringList& keys)
+{
+    return keys.join(QLatin1String(", "));
+}
+
+QString notComparable(const bulk::Comparison& c)
+{
+    return QStringLiteral("Not comparable (a dump never carries them): %1").arg(listed(c.unverifiable));
+}
+
+}  // namespace
+
+void MainWindow::buildTrackerMenu()
+{
+    auto* tracker = new QMenu(QStringLiteral("&Tracker"), this);
+    tracker->setObjectName(QStringLiteral("TrackerMenu"));
+    // Beside File, before Ports…
+    menuBar()->insertMenu(ports_, tracker);
+    writeAll_ = tracker->addAction(QStringLiteral("Write All to Tracker…"));
+    writeAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    compare_ = tracker->addAction(QStringLiteral("Compare with Tracker"));
+    compare_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(writeAll_, &QAction::triggered, this, &MainWindow::writeAll);
+    connect(compare_, &QAction::triggered, this, &MainWindow::compareWithTracker);
+
+    run_ = new TrackerRun(*form_, this);
+    connect(run_, &TrackerRun::finished, this, &MainWindow::runFinished);
+
+    // Which tracker the window talked to last, beside the port hints, which come and go.
+    identity_ = new QLabel(this);
+    identity_->setObjectName(QStringLiteral("TrackerIdentity"));
+    statusBar()->addPermanentWidget(identity_);
+    connect(form_, &Form2::identityRead, this, &MainWindow::showIdentity);
+}
+
+QString MainWindow::portName() const
+{
+    return QStringLiteral("COM%1").arg(form_->port().number());
+}
+
+void MainWindow::writeAll()
+{
+    if (run_->running())
+        return;
+    const bulk::Profile profile = currentProfile();
+    if (const QString error = bulk::validate(profile); !error.isEmpty()) {
+        prompt_->inform(QStringLiteral("Nothing was written to the tracker:\n%1").arg(error));
+        return;
+    }
+    if (!form_->port().isOpen()) {
+        prompt_->inform(text::kOpenPort);
+        return;
+    }
+    const bulk::Plan plan = bulk::plan(profile);
+    QStringList groups;
+    for (const bulk::PlannedPress& press : plan.presses)
+        if (!groups.contains(bulk::groupTitle(press.group)))
+            groups << bulk::groupTitle(press.group);
+    QString question = QStringLiteral("Write to the tracker on %1: %2 (%3 commands)?")
+                           .arg(portName(), listed(groups))
+                           .arg(plan.commands.size());
+    if (!plan.passedOver.isEmpty())
+        question += QStringLiteral("\nNot written: %1").arg(listed(plan.passedOver));
+    if (!prompt_->ask(question))
+        return;
+
+    running_ = profile;
+    const int total = int(plan.commands.size());
+    auto* dialog = new QProgressDialog(this);
+    progress_ = dialog;
+    progress_->setObjectName(QStringLiteral("WriteAllProgress"));
+    progress_->setWindowTitle(windowTitle());
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setMinimumDuration(0);
+    progress_->setRange(0, total + 1);
+    progress_->setLabelText(QStringLiteral("Writing to %1…").arg(portName()));
+    // Cancel stops after the command in flight: the dialog stays until the run has stopped.
+    disconnect(progress_, &QProgressDialog::canceled, progress_, &QProgressDialog::cancel);
+    connect(dialog, &QProgressDialog::canceled, this, [this, dialog] {
+        run_->cancel();
+        dialog->setLabelText(dialog->labelText() + QStringLiteral("\nCancelling after this command…"));
+        if (auto* button = dialog->findChild<QPushButton*>())
+            button->setEnabled(false);
+    });
+    // Escape closes a dialog: here it cancels as the button does, and the dialog stays.
+    connect(dialog, &QDialog::rejected, dialog, [dialog] {
+        dialog->show();
+        emit dialog->canceled();
+    });
+    connect(run_, &TrackerRun::commandSent, dialog, [dialog](int index, int count, const QString& line) {
+        dialog->setValue(index);
+        dialog->setLabelText(QStringLiteral("[%1/%2] %3…").arg(index + 1).arg(count).arg(rows::visible(line)));
+    });
+    connect(run_, &TrackerRun::readingBack, dialog, [dialog, total] {
+        dialog->setValue(total);
+        dialog->setLabelText(QStringLiteral("Reading back (SETG)…"));
+    });
+    progress_->show();
+    run_->write(profile);
+}
+
+void MainWindow::compareWithTracker()
+{
+    if (run_->running())
+        return;
+    if (!form_->port().isOpen()) {
+        prompt_->inform(text::kOpenPort);
+        return;
+    }
+    // What the boxes hold, also values a write would refuse: those are differences too.
+    running_ = currentProfile();
+    run_->compare(running_);
+}
+
+void MainWindow::runFinished(const TrackerRun::Result& result)
+{
+    if (progress_)
+        progress_->deleteLater();
+    progress_ = nullptr;
+    if (result.readBack)
+        showIdentity(result.identity);
+    record(result);
+    if (!result.wrote && result.readBack)
+        showComparison(result);
+    else
+        prompt_->inform(summary(result));
+}
+
+QString MainWindow::summary(const TrackerRun::Result& r) const
+{
+    const QString port = portName();
+    QStringList lines;
+    if (!r.wrote) {
+        lines << QStringLiteral("Compare with the tracker on %1 failed:").arg(port) << r.why;
+    } else if (r.outcome == QLatin1String("verified")) {
+        lines << QStringLiteral("Written to %1 and verified: %2 commands; the tracker holds what the window shows.")
+                     .arg(port)
+                     .arg(r.total);
+    } else if (r.outcome == QLatin1String("differs")) {
+        lines << QStringLiteral("Written to %1: all %2 commands were acknowledged, but the tracker holds otherwise:")
+                     .arg(port)
+                     .arg(r.total);
+        for (const bulk::Difference& d : r.comparison.differ)
+            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual);
+    } else if (r.outcome == QLatin1String("cancelled")) {
+        lines << QStringLiteral("The write to %1 was cancelled.").arg(port) << r.written;
+    } else if (r.failedAt > r.total) {
+        lines << QStringLiteral("Written to %1, but not verified:").arg(port) << r.why << r.written;
+    } else {
+        lines << QStringLiteral("The write to %1 stopped:").arg(port) << r.why << r.written;
+    }
+    if (r.readBack && !r.comparison.unverifiable.isEmpty())
+        lines << notComparable(r.comparison);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void MainWindow::showComparison(const TrackerRun::Result& result)
+{
+    // Beside the window rather than modal: the technician mends the boxes while reading it.
+    if (comparison_)
+        comparison_->close();
+    auto* dialog = new QDialog(this);
+    comparison_ = dialog;
+    dialog->setObjectName(QStringLiteral("Comparison"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("%1 — Compare with %2").arg(windowTitle(), portName()));
+    auto* layout = new QVBoxLayout(dialog);
+    const QList<bulk::Difference>& differ = result.comparison.differ;
+    auto* said = new QLabel(differ.isEmpty() ? QStringLiteral("The tracker holds what the window shows.")
+                                             : QStringLiteral("%1 fields differ:").arg(differ.size()),
+                            dialog);
+    said->setObjectName(QStringLiteral("ComparisonSummary"));
+    layout->addWidget(said);
+    if (!differ.isEmpty()) {
+        auto* table = new QTableWidget(int(differ.size()), 3, dialog);
+        table->setObjectName(QStringLiteral("Differences"));
+        table->setHorizontalHeaderLabels({QStringLiteral("Field"), QStringLiteral("Window"), QStringLiteral("Tracker")});
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->verticalHeader()->hide();
+        for (int i = 0; i < differ.size(); ++i) {
+            const bulk::Difference& d = differ[i];
+            // Quoted as the comparison gives them: an empty box shows as "".
+            const QString cells[] = {d.key, d.expected, d.actual};
+            for (int column = 0; column < 3; ++column)
+                table->setItem(i, column, new QTableWidgetItem(cells[column]));
+        }
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        layout->addWidget(table);
+    }
+    if (!result.comparison.unverifiable.isEmpty()) {
+        auto* unverifiable = new QLabel(notComparable(result.comparison), dialog);
+        unverifiable->setObjectName(QStringLiteral("NotComparable"));
+        unverifiable->setWordWrap(true);
+        layout->addWidget(unverifiable);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(buttons);
+    dialog->show();
+}
+
+void MainWindow::showIdentity(const bulk::Identity& identity)
+{
+    identity_->setText(QStringLiteral("IMEI %1 · HW %2 · SW %3")
+                           .arg(identity.imei.value_or(QString()), identity.hardwareVersion.value_or(QString()),
+                                identity.softwareVersion.value_or(QString())));
+}
+
+void MainWindow::record(const TrackerRun::Result& result)
+{
+    bulk::RecordEntry entry;
+    entry.program = QStringLiteral("korvane");
+    entry.action = result.wrote ? QStringLiteral("write") : QStringLiteral("compare");
+    entry.port = portName();
+    entry.device = ports::devicePath(form_->port().number());
+    entry.adapterSerial = bulk::adapterSerial(entry.device);
+    if (result.readBack)
+        entry.identity = result.identity;
+    entry.model = running_.model;
+    if (fileProfile_ && *fileProfile_ == running_)
+        entry.profileFile = profileFile_;
+    entry.profile = running_;
+    entry.outcome = result.outcome;
+    for (const bulk::Difference& d : result.comparison.differ)
+        entry.differs << d.key;
+    if (result.outcome == QLatin1String("failed")) {
+        entry.failedAt = result.failedAt;
+        entry.failedCommand = result.failedCommand;
+        entry.reply = result.reply;
+    }
+    // As korvane-cli counts them: the read-back is a command sent too.
+    entry.commandsSent = result.sent + (result.readSent ? 1 : 0);
+    if (const QString warning = bulk::appendRecord(bulk::recordPath(), entry); !warning.isEmpty())
+        statusBar()->showMessage(warning);
+}

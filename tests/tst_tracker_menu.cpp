@@ -1,0 +1,365 @@
+// The window's Tracker menu against the simulated tracker on a pseudo-terminal, in real time:
+// Write All (by mouse and by shortcut, its question answered by key), Cancel in its progress
+// dialog, a refused box, a tracker that refuses a command, Compare, the tracker's identity in the
+// status bar, and the record line of each run.
+#include "bulk/plan.h"
+#include "bulk/profile.h"
+#include "link/serial_port.h"
+#include "pages/form2.h"
+#include "pages/main_window.h"
+#include "sim/tracker.h"
+#include "support/chooser.h"
+#include "support/dialogs.h"
+#include "support/fakes.h"
+#include "support/hands.h"
+#include "support/live.h"
+#include "support/snapshot.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using bulk::Model;
+
+// The program's window on the real serial port against the simulator on COM4. Form2's own boxes
+// are scripted: a Write All must not show one of them. The window's boxes are real, answered by key.
+struct Bench : TrackerOnCom4 {
+    bool ready = up();
+    SerialPort port;
+    ScriptedPrompt formBoxes;
+    StubChooser chooser;
+    MainWindow window{new Form2(&port, &formBoxes), &chooser};
+    Hands hands{&window};
+    DialogAnswerer boxes;
+
+    Form2& form() { return window.form(); }
+    QString identity() { return window.findChild<QLabel*>("TrackerIdentity")->text(); }
+    bool idle()
+    {
+        return QTest::qWaitFor([this] {
+            return form().engine().code() == Code::Idle && !form().engine().timer().isActive() &&
+                   !window.findChild<QProgressDialog*>("WriteAllProgress");
+        }, 20000);
+    }
+    // Tracker → the item, by mouse on the menu bar and the menu, as a technician opens it.
+    void menu(QAction* item)
+    {
+        QMenuBar* bar = window.menuBar();
+        auto* tracker = window.findChild<QMenu*>("TrackerMenu");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(tracker->menuAction()).center());
+        QVERIFY(QTest::qWaitFor([tracker] { return tracker->isVisible(); }, 2000));
+        QTest::mouseClick(tracker, Qt::LeftButton, {}, tracker->actionGeometry(item).center());
+    }
+    void writeAll(bool byShortcut)
+    {
+        if (byShortcut)
+            hands.key(Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+        else
+            menu(window.writeAllAction());
+    }
+};
+
+// The tracker's factory settings as a Condor profile, with something of every group changed.
+bulk::Profile fleetProfile()
+{
+    bulk::Profile p = bulk::profileOf(Model::Condor, sim::Tracker::factory());
+    p.params.gprs->apn = "fleet.apn";
+    p.params.gprs->serverIp = "10.0.0.7";
+    p.params.gprs->serverPort = "5013";
+    p.params.telephones->number[0] = "+4917011111";
+    p.params.other->overSpeed = "110";
+    p.params.fences->fence[1] = {true, bulk::FenceSide::Out, "N52.52,E13.40,R300"};
+    p.params.port->armFunction = bulk::ArmFunction::Level;
+    return p;
+}
+
+// The lines of the record file, each a JSON object.
+QList<QJsonObject> recordLines(const QString& stateHome)
+{
+    QFile f(stateHome + "/korvane/record.jsonl");
+    QList<QJsonObject> lines;
+    if (!f.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    return lines;
+}
+
+}  // namespace
+
+class TrackerMenuTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Bench> b_;
+    std::unique_ptr<QTemporaryDir> state_;
+    QTemporaryDir files_;
+
+    // Opens the fleet profile by Ctrl+O: the boxes hold it, nothing is sent.
+    bulk::Plan openFleet()
+    {
+        const QString path = files_.filePath("fleet.json");
+        const QString error = bulk::saveProfile(path, fleetProfile());
+        if (!error.isEmpty())
+            qFatal("the fleet profile: %s", qPrintable(error));
+        b_->chooser.next = path;
+        b_->hands.key(Qt::Key_O, Qt::ControlModifier);
+        return bulk::plan(b_->window.currentProfile());
+    }
+    static QStringList lines(const bulk::Plan& plan, int count = -1)
+    {
+        QStringList out;
+        for (const bulk::PlannedCommand& c : plan.commands)
+            out << c.line;
+        return count < 0 ? out : out.mid(0, count);
+    }
+
+private slots:
+    void init()
+    {
+        state_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_STATE_HOME", state_->path().toUtf8());
+        b_ = std::make_unique<Bench>();
+        QVERIFY(b_->ready);
+        QVERIFY(b_->hands.show());
+        b_->hands.click("Command5");
+        QVERIFY(b_->form().port().isOpen());
+    }
+    void cleanup()
+    {
+        b_.reset();
+        state_.reset();
+    }
+
+    void theMenuSitsBesideFile()
+    {
+        QStringList menus, items;
+        for (QAction* a : b_->window.menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, (QStringList{"&File", "&Tracker", "&Ports…"}));
+        for (QAction* a : b_->window.findChild<QMenu*>("TrackerMenu")->actions())
+            items << a->text() + " " + a->shortcut().toString();
+        QCOMPARE(items, (QStringList{"Write All to Tracker… Ctrl+Shift+W", "Compare with Tracker Ctrl+Shift+C"}));
+        // "Write All Parameter" stays as the window has it: disabled, the menu is the way in.
+        QVERIFY(!b_->hands.at("Command7")->isEnabled());
+    }
+
+    void writeAllSendsThePlanAndEndsWithOneSummary_data()
+    {
+        QTest::addColumn<bool>("byShortcut");
+        QTest::newRow("menu by mouse") << false;
+        QTest::newRow("shortcut") << true;
+    }
+    void writeAllSendsThePlanAndEndsWithOneSummary()
+    {
+        QFETCH(bool, byShortcut);
+        const bulk::Plan plan = openFleet();
+        const int n = int(plan.commands.size());
+        QVERIFY(n > 20);
+        b_->writeAll(byShortcut);
+        QVERIFY(b_->boxes.waitFor(2, 20000));
+        QVERIFY(b_->idle());
+
+        QCOMPARE(b_->sim.received(), lines(plan) << "SETG");
+        QCOMPARE(b_->boxes.texts.size(), 2);
+        // The question names the port and the groups, and what the window's write leaves out.
+        QCOMPARE(b_->boxes.texts[0].section('\n', 0, 0),
+                 QString("Write to the tracker on COM4: GPRS, telephone numbers, other settings, port functions, "
+                         "geo-fences (%1 commands)?").arg(n));
+        QVERIFY2(b_->boxes.texts[0].section('\n', 1).startsWith("Not written: telephones.6 (slots 6 to 8 are disabled"),
+                 qPrintable(b_->boxes.texts[0]));
+        QVERIFY2(b_->boxes.texts[1].startsWith(
+                     QString("Written to COM4 and verified: %1 commands; the tracker holds what the window shows.").arg(n)),
+                 qPrintable(b_->boxes.texts[1]));
+        QCOMPARE(b_->formBoxes.shown, QStringList());   // no "Setting OK!" per command
+        QCOMPARE(*b_->sim.tracker().params().gprs->apn, QString("fleet.apn"));
+        QCOMPARE(b_->sim.tracker().params().fences->fence[1].coordinate, std::optional<QString>("N52.52,E13.40,R300"));
+
+        const bulk::Identity id = *b_->sim.tracker().params().identity;
+        QCOMPARE(b_->identity(), QString("IMEI %1 · HW %2 · SW %3").arg(*id.imei, *id.hardwareVersion, *id.softwareVersion));
+        const QList<QJsonObject> record = recordLines(state_->path());
+        QCOMPARE(record.size(), 1);
+        QCOMPARE(record[0]["program"].toString() + " " + record[0]["action"].toString() + " " + record[0]["outcome"].toString(),
+                 QString("korvane write verified"));
+        QCOMPARE(record[0]["port"].toString(), QString("COM4"));
+        QCOMPARE(record[0]["commandsSent"].toInt(), n + 1);   // and the read-back
+        QCOMPARE(record[0]["profileFile"].toString(), files_.filePath("fleet.json"));
+    }
+
+    // Cancel on the question: nothing goes out, nothing is recorded.
+    void cancelOnTheQuestionSendsNothing()
+    {
+        openFleet();
+        b_->boxes.answers = {false};
+        b_->writeAll(true);
+        QVERIFY(b_->boxes.waitFor(1, 5000));
+        QTest::qWait(300);
+        QCOMPARE(b_->boxes.texts.size(), 1);
+        QCOMPARE(b_->sim.received(), QStringList());
+        QCOMPARE(recordLines(state_->path()).size(), 0);
+    }
+
+    // Cancel in the progress dialog stops after the command in flight: its reply is awaited, no
+    // later command goes out, and the summary names what was written.
+    void cancelInTheMiddleStopsAfterTheCommandInFlight()
+    {
+        const bulk::Plan plan = openFleet();
+        const int n = int(plan.commands.size());
+        b_->sim.faults().chunkSize = 1;       // each reply takes a while to come in
+        b_->sim.faults().chunkDelayMs = 15;
+        b_->writeAll(false);
+        QVERIFY(b_->boxes.waitFor(1, 5000));   // the question, answered OK
+        QVERIFY(QTest::qWaitFor([this] { return b_->sim.received().size() >= 3; }, 10000));
+        auto* progress = b_->window.findChild<QProgressDialog*>("WriteAllProgress");
+        QVERIFY(progress && progress->isVisible());
+        QVERIFY2(progress->labelText().startsWith(QString("[3/%1] ").arg(n)), qPrintable(progress->labelText()));
+        b_->hands.click(progress->findChild<QPushButton*>());
+        QVERIFY(b_->boxes.waitFor(2, 10000));
+        QVERIFY(b_->idle());
+
+        const int k = int(b_->sim.received().size());
+        QVERIFY2(k >= 3 && k < 6, qPrintable(QString::number(k)));
+        QCOMPARE(b_->sim.received(), lines(plan, k));   // a prefix of the plan, and no read-back
+        QVERIFY2(b_->boxes.texts[1].startsWith(
+                     QString("The write to COM4 was cancelled.\nalready written: %1 of %2 commands: GPRS").arg(k).arg(n)),
+                 qPrintable(b_->boxes.texts[1]));
+        const QList<QJsonObject> record = recordLines(state_->path());
+        QCOMPARE(record.size(), 1);
+        QCOMPARE(record[0]["outcome"].toString(), QString("cancelled"));
+        QCOMPARE(record[0]["commandsSent"].toInt(), k);
+    }
+
+    // A box a write refuses is named as Save Profile names it, and nothing is sent or asked.
+    void aRefusedBoxStopsItBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("interval out of range") << "Text21" << "300" << "gprs.interval: ";
+        QTest::newRow("separator in the APN") << "Text1" << "a;b" << "gprs.apn: ";
+        QTest::newRow("telephone letters") << "Text7" << "12B4" << "telephones.2: ";
+    }
+    void aRefusedBoxStopsItBeforeAnythingIsSent()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, named);
+        openFleet();
+        b_->hands.type(box, typed);
+        b_->writeAll(false);
+        QVERIFY(b_->boxes.waitFor(1, 5000));
+        QTest::qWait(300);
+        QCOMPARE(b_->boxes.texts.size(), 1);
+        QVERIFY2(b_->boxes.texts[0].startsWith("Nothing was written to the tracker:\n" + named), qPrintable(b_->boxes.texts[0]));
+        QCOMPARE(b_->sim.received(), QStringList());
+    }
+
+    // A command the tracker refuses stops the write there: what came back and what was written.
+    void aRefusedCommandStopsTheWriteAndSaysWhatWasWritten()
+    {
+        const bulk::Plan plan = openFleet();
+        const int n = int(plan.commands.size());
+        int at = 0;
+        while (!plan.commands[at].line.startsWith("SETA"))
+            ++at;
+        b_->sim.faults().failOn = "SETA";
+        b_->writeAll(true);
+        QVERIFY(b_->boxes.waitFor(2, 20000));
+        QVERIFY(b_->idle());
+        QCOMPARE(b_->sim.received(), lines(plan, at + 1));
+        QCOMPARE(b_->boxes.texts[1],
+                 QString("The write to COM4 stopped:\ntelephone numbers (button Command4) failed at command %1 of %2, "
+                         "\"%3\": the tracker answered \"ERROR!\" (Setting Error!)\nalready written: %4 of %2 commands: GPRS %4 of %4; "
+                         "sent without acknowledgement, perhaps applied: \"%3\"")
+                     .arg(at + 1).arg(n).arg(plan.commands[at].line).arg(at));
+        const QList<QJsonObject> record = recordLines(state_->path());
+        QCOMPARE(record.size(), 1);
+        QCOMPARE(record[0]["outcome"].toString(), QString("failed"));
+        QCOMPARE(record[0]["failedAt"].toInt(), at + 1);
+    }
+
+    // Compare reads the dump, lists exactly the field planted on the tracker and changes no box.
+    void compareListsAPlantedDifferenceAndChangesNoBox_data()
+    {
+        QTest::addColumn<QString>("planted");   // "" for none
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("one planted") << "planted.apn" << "1 fields differ:";
+        QTest::newRow("none") << "" << "The tracker holds what the window shows.";
+    }
+    void compareListsAPlantedDifferenceAndChangesNoBox()
+    {
+        QFETCH(QString, planted);
+        QFETCH(QString, summary);
+        b_->hands.click("Option7");    // Condor: the port frame too
+        b_->hands.click("Command8");   // Read All: the boxes hold the tracker's settings
+        QVERIFY(b_->idle());
+        if (!planted.isEmpty())
+            b_->sim.tracker().params().gprs->apn = planted;
+        const QStringList before = snapshot(&b_->form());
+        b_->sim.clearReceived();
+        b_->menu(b_->window.compareAction());
+        QVERIFY(b_->idle());
+        QTRY_VERIFY(b_->window.findChild<QDialog*>("Comparison"));
+        auto* dialog = b_->window.findChild<QDialog*>("Comparison");
+
+        QCOMPARE(b_->sim.received(), QStringList{"SETG"});
+        QCOMPARE(snapshot(&b_->form()), before);
+        QCOMPARE(dialog->findChild<QLabel*>("ComparisonSummary")->text(), summary);
+        auto* table = dialog->findChild<QTableWidget*>("Differences");
+        QStringList rows;
+        for (int r = 0; table && r < table->rowCount(); ++r)
+            rows << table->item(r, 0)->text() + " | " + table->item(r, 1)->text() + " | " + table->item(r, 2)->text();
+        QCOMPARE(rows, planted.isEmpty() ? QStringList() : QStringList{"gprs.apn | \"cmnet\" | \"" + planted + "\""});
+        // The door level of the port frame never comes back in a dump.
+        QVERIFY(dialog->findChild<QLabel*>("NotComparable")->text().contains("port.doorLevel"));
+        QCOMPARE(b_->boxes.texts, QStringList());
+        QCOMPARE(b_->formBoxes.shown, QStringList());
+
+        const QList<QJsonObject> record = recordLines(state_->path());
+        QCOMPARE(record.size(), 1);
+        QCOMPARE(record[0]["action"].toString() + " " + record[0]["outcome"].toString(),
+                 QString(planted.isEmpty() ? "compare verified" : "compare differs"));
+        QCOMPARE(record[0]["differs"].toArray().toVariantList(),
+                 planted.isEmpty() ? QVariantList() : QVariantList{"gprs.apn"});
+    }
+
+    // Read All shows which tracker answered; Form2's own version boxes stay hidden.
+    void readAllShowsTheTrackersIdentity()
+    {
+        QCOMPARE(b_->identity(), QString());
+        b_->hands.click("Command8");
+        QVERIFY(b_->idle());
+        const QString imei = *b_->sim.tracker().params().identity->imei;
+        QVERIFY2(b_->identity().startsWith("IMEI " + imei + " · HW "), qPrintable(b_->identity()));
+        QVERIFY(!b_->hands.at("Text30")->isVisible() && !b_->hands.at("Text23")->isVisible());
+    }
+
+    // A record that cannot be written is a warning in the status bar; the write is still verified.
+    void anUnwritableRecordWarnsAndChangesNothing()
+    {
+        QFile blocker(state_->filePath("korvane"));   // a file where the record's folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        openFleet();
+        b_->writeAll(true);
+        QVERIFY(b_->boxes.waitFor(2, 20000));
+        QVERIFY(b_->idle());
+        QVERIFY2(b_->boxes.texts[1].startsWith("Written to COM4 and verified:"), qPrintable(b_->boxes.texts[1]));
+        QVERIFY(!b_->window.statusBar()->currentMessage().isEmpty());
+    }
+};
+
+QTEST_MAIN(TrackerMenuTest)
+#include "tst_tracker_menu.moc"
