@@ -1,10 +1,10 @@
 #include "app/session.h"
 
 #include "bulk/dump_parser.h"
+#include "bulk/written.h"
 #include "link/port.h"
 
 #include <QEventLoop>
-#include <QMap>
 
 namespace cli {
 
@@ -15,13 +15,7 @@ using bulk::Model;
 constexpr QLatin1String kReadCommand("SETG");
 constexpr QLatin1String kResetCommand("SET10");
 
-// The engine's verdicts on a transaction; every other message is a builder's note or refusal.
-bool isVerdict(const QString& text)
-{
-    return text == text::kSettingOk || text == text::kSettingError || text == text::kOutTime ||
-           text == text::kPortLost || text == text::kOpenPort;
-}
-
+using text::isVerdict;
 using rows::shown;
 
 QString signalName(int signal)
@@ -165,18 +159,7 @@ QString Session::progressLine(int index, const QString& line, const QString& ver
 
 QString Session::whatCameBack() const
 {
-    if (!givenUp_.isEmpty())
-        return givenUp_;
-    if (outcome_ == text::kOutTime)
-        return replyAtOutcome_.isEmpty() ? QStringLiteral("no answer within 2.1 s (Out-Time !)")
-                                         : QStringLiteral("no answer after %1 (Out-Time !)").arg(shown(replyAtOutcome_));
-    if (outcome_ == text::kSettingError)
-        return QStringLiteral("the tracker answered %1 (Setting Error!)").arg(shown(replyAtOutcome_));
-    if (outcome_ == text::kPortLost)
-        return QStringLiteral("the port went away (%1)").arg(outcome_);
-    if (!outcome_.isEmpty())
-        return outcome_;
-    return QStringLiteral("no answer");
+    return givenUp_.isEmpty() ? text::whatCameBack(outcome_, replyAtOutcome_) : givenUp_;
 }
 
 int Session::read(bulk::Model model, bulk::Params* params)
@@ -239,48 +222,6 @@ int Session::reset()
     return Done;
 }
 
-QString Session::writtenSoFar(const bulk::Plan& plan, int acknowledged) const
-{
-    // A command that went out without an acknowledgement may still have been applied.
-    if (acknowledged == 0 && sent_ == 0)
-        return QStringLiteral("nothing was written: no command was sent");
-    if (acknowledged == 0)
-        return QStringLiteral("no command was acknowledged; the tracker may have applied %1")
-            .arg(shown(plan.commands[0].line));
-    QMap<QString, int> planned, done;
-    QStringList order;
-    for (int i = 0; i < int(plan.commands.size()); ++i) {
-        const QString& group = plan.commands[i].group;
-        if (!order.contains(group))
-            order << group;
-        ++planned[group];
-        if (i < acknowledged)
-            ++done[group];
-    }
-    QStringList parts;
-    for (const QString& group : order) {
-        if (!done.value(group))
-            continue;
-        QString part = QStringLiteral("%1 %2 of %3").arg(bulk::groupTitle(group)).arg(done[group]).arg(planned[group]);
-        if (done[group] < planned[group]) {
-            QStringList lines;
-            for (int i = 0; i < acknowledged; ++i)
-                if (plan.commands[i].group == group)
-                    lines << rows::visible(plan.commands[i].line);
-            part += QStringLiteral(" (%1)").arg(lines.join(QLatin1String(", ")));
-        }
-        parts << part;
-    }
-    QString written = QStringLiteral("already written: %1 of %2 commands: %3")
-                          .arg(acknowledged)
-                          .arg(plan.commands.size())
-                          .arg(parts.join(QLatin1String("; ")));
-    if (sent_ > acknowledged)
-        written += QStringLiteral("; sent without acknowledgement, perhaps applied: %1")
-                       .arg(shown(plan.commands[sent_ - 1].line));
-    return written;
-}
-
 int Session::write(const bulk::Profile& profile)
 {
     const bulk::Plan p = bulk::plan(profile);
@@ -298,7 +239,7 @@ int Session::write(const bulk::Profile& profile)
         if (!went && signal_) {   // the signal came between two presses
             out_.error(QStringLiteral("interrupted by %1 before command %2 of %3")
                            .arg(signalName(signal_)).arg(sent_ + 1).arg(p.commands.size()));
-            out_.error(writtenSoFar(p, sent_));
+            out_.error(bulk::writtenSoFar(p, sent_, sent_));
             plan_ = nullptr;
             return Interrupted + signal_;
         }
@@ -330,7 +271,7 @@ int Session::write(const bulk::Profile& profile)
                        .arg(at + 1)
                        .arg(p.commands.size())
                        .arg(shown(command.line), why));
-        out_.error(writtenSoFar(p, at));
+        out_.error(bulk::writtenSoFar(p, at, sent_));
         failure_ = {at + 1, command.line, refused ? QString() : replyAtOutcome_.isEmpty() ? givenUp_ : replyAtOutcome_};
         plan_ = nullptr;
         return signal_ ? Interrupted + signal_ : TrackerFailed;

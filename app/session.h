@@ -91,7 +91,6 @@ private:
     void giveUp(const QString& why);
     QString progressLine(int index, const QString& line, const QString& verdict) const;
     QString whatCameBack() const;
-    QString writtenSoFar(const bulk::Plan& plan, int acknowledged) const;
 
     Port& port_;
     Output out_;

@@ -128,7 +128,12 @@ void cliParallelFigure(Bench& bench)
         }, 60000);
         const double t = toMs(nowNs() - t0);
         for (const auto& p : runs)
-            valid = valid && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+            if (p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
+                valid = false;
+                bench.report.note(QStringLiteral("9c: a write ended with %1: %2")
+                                      .arg(p->exitCode())
+                                      .arg(QString::fromLocal8Bit(p->readAllStandardError()).right(300)));
+            }
         return t;
     };
     std::vector<double> alone, together, ratio;
