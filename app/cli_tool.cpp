@@ -341,9 +341,9 @@ int run(const QStringList& arguments, const Streams& streams)
         return finish(status, status >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
     };
     // The differences of a read from the profile: on standard output, one line each.
-    const auto compareWith = [&](const bulk::Params& params) {
+    const auto compareWith = [&](const bulk::Params& params, const QStringList& leaveOut) {
         entry.identity = params.identity.value_or(bulk::Identity{});
-        const bulk::Comparison c = bulk::compare(profile, params);
+        const bulk::Comparison c = bulk::compare(profile, params, leaveOut);
         for (const QString& key : c.unverifiable)
             output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
         QByteArray report;
@@ -394,7 +394,8 @@ int run(const QStringList& arguments, const Streams& streams)
             entry.failedCommand = QStringLiteral("SETG");
             return finish(back, back >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
         }
-        return compareWith(params);
+        // What the write passed over, it named before it began; the read-back checks what it sent.
+        return compareWith(params, bulk::plan(profile).passedOverKeys);
     }
 
     const bulk::Model model = a.command == QLatin1String("read") ? a.model : profile.model;
@@ -449,7 +450,7 @@ int run(const QStringList& arguments, const Streams& streams)
         return Done;
     }
 
-    return compareWith(params);
+    return compareWith(params, {});
 }
 
 }  // namespace cli

@@ -12,5 +12,6 @@ void replyFigure(Bench& bench);        // 1   reply to outcome
 void timeoutFigure(Bench& bench);      // 2   timeout
 void dumpFigure(Bench& bench);         // 3   a full dump read
 void chainsFigure(Bench& bench);       // 4   the WRITE chains
+void writeAllFigure(Bench& bench);     // 4b  Write All to Tracker
 void idleFigure(Bench& bench);         // 6   idle cost
 void monitorFigure(Bench& bench);      // 7   the receive monitor

@@ -169,6 +169,7 @@ const Figure kFigures[] = {
     {{"2"}, "timeout", true, timeoutFigure},
     {{"3"}, "dump", true, dumpFigure},
     {{"4"}, "chains", true, chainsFigure},
+    {{"4b", "4"}, "Write All", true, writeAllFigure},
     {{"6"}, "idle cost", true, idleFigure},
     {{"7"}, "monitor", true, monitorFigure},
 };

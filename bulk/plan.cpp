@@ -63,6 +63,38 @@ rows::Fields fieldsOf(const Profile& profile)
     return f;
 }
 
+// The lines a press sends for these fields.
+QStringList linesOf(const rows::Press& press, const rows::Fields& f)
+{
+    QStringList lines;
+    const auto add = [&](const rows::Step& step) {
+        if (!(step.skip && step.skip(f)))
+            lines << guarded(step.build(f)).line;
+    };
+    if (press.row)
+        add(press.row->step);
+    if (press.chain)
+        for (const rows::Step& step : press.chain->steps)
+            add(step);
+    return lines;
+}
+
+// Whether the press's commands carry the text field `key` as the fields stand: a field a press
+// may go without is sent only in some states (a fence that is off sends no coordinate).
+bool carried(const rows::Press& press, const rows::Fields& f, const QString& key)
+{
+    rows::Fields changed = f;
+    bool text = false;
+    forEachField(changed.params, [&](const QString& k, auto& field) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(*field)>, QString>)
+            if (k == key && field) {
+                field = *field + QStringLiteral("0");
+                text = true;
+            }
+    });
+    return !text || linesOf(press, changed) != linesOf(press, f);
+}
+
 QString pressTitle(const rows::Press& press)
 {
     return press.chain ? QStringLiteral("the %1 WRITE").arg(groupTitle(press.group))
@@ -124,16 +156,26 @@ Plan plan(const Profile& profile)
             for (const rows::Step& step : press.chain->steps)
                 add(step, press.chain->button);
         plan.presses.push_back(planned);
+        QStringList optional;
+        rows::sentBy(press, f, &optional);
         for (const QString& k : keys)
-            sent.insert(k);
+            if (!optional.contains(k) || carried(press, f, k))
+                sent.insert(k);
     }
     forEachField(profile.params, [&](const QString& key, const auto& field) {
         if (!field || sent.contains(key))
             return;
         QString why = rows::neverWrittenWhy(key);
+        if (why.isEmpty() && present.contains(key) && std::any_of(rows::writeOrder().begin(), rows::writeOrder().end(),
+                                                                  [&](const rows::Press& p) {
+                                                                      return p.offered(profile.model) &&
+                                                                             rows::sentBy(p, f).contains(key);
+                                                                  }))
+            why = QStringLiteral("its command does not carry it in this state");
         if (why.isEmpty())
             why = QStringLiteral("the %1's window has no button that writes it").arg(name(profile.model));
         plan.passedOver << QStringLiteral("%1 (%2)").arg(key, why);
+        plan.passedOverKeys << key;
     });
     return plan;
 }
@@ -232,14 +274,14 @@ std::vector<Refusal> refusals(const Profile& profile)
     return out;
 }
 
-Comparison compare(const Profile& profile, const Params& read)
+Comparison compare(const Profile& profile, const Params& read, const QStringList& leaveOut)
 {
     Comparison c;
     const QMap<QString, QString> actual = valuesOf(profileOf(profile.model, read).params);
     const QMap<QString, QString> expected = valuesOf(profile.params);
     // In forEachField() order, as the profile lists its fields.
     forEachField(profile.params, [&](const QString& key, const auto& field) {
-        if (!field)
+        if (!field || leaveOut.contains(key))
             return;
         if (!actual.contains(key))
             c.unverifiable << key;

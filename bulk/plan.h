@@ -32,6 +32,7 @@ struct Plan {
     std::vector<PlannedPress> presses;
     std::vector<PlannedCommand> commands;
     QStringList passedOver;   // "key (reason)": fields of the profile that no press writes
+    QStringList passedOverKeys;   // ... their keys
 };
 
 // The buttons a write of `profile` presses, in the window's order (rows::writeOrder()): each
@@ -69,8 +70,9 @@ struct Comparison {
     QStringList unverifiable;   // keys the dump never carries (other.fuel, port.doorLevel ...)
 };
 
-// The fields of `profile` against the parameters read from a tracker of the same model.
-Comparison compare(const Profile& profile, const Params& read);
+// The fields of `profile` against the parameters read from a tracker of the same model, but for
+// those left out (a write's read-back leaves out what the write passed over).
+Comparison compare(const Profile& profile, const Params& read, const QStringList& leaveOut = {});
 
 // A profile's group keys as the messages name them.
 QString groupTitle(const QString& group);
