@@ -5,7 +5,7 @@
 #include "pages/form2.h"
 
 namespace {
-const QString kReadCommand = QStringLiteral("SETG");
+constexpr QLatin1String kReadCommand("SETG");
 }
 
 void Form2::readAll(const QStringList& boxesToEmpty)

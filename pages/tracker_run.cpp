@@ -10,7 +10,7 @@
 #include <QTimer>
 
 namespace {
-const QString kReadCommand = QStringLiteral("SETG");
+constexpr QLatin1String kReadCommand("SETG");
 }  // namespace
 
 using text::isVerdict;
