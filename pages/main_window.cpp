@@ -118,7 +118,6 @@ PortsDialog* MainWindow::showPorts()
     if (!portsDialog_) {
         portsDialog_ = new PortsDialog(form_->portsSystem(), this);
         portsDialog_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(portsDialog_, &QObject::destroyed, this, [this] { portsDialog_ = nullptr; });
     }
     portsDialog_->show();
     portsDialog_->raise();

@@ -98,7 +98,7 @@ private:
     QAction* save_ = nullptr;
     QAction* quit_ = nullptr;
     QAction* ports_ = nullptr;
-    PortsDialog* portsDialog_ = nullptr;
+    QPointer<PortsDialog> portsDialog_;   // gone with the dialog, also while the window itself goes
 
     QAction* writeAll_ = nullptr;
     QAction* compare_ = nullptr;
