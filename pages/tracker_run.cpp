@@ -37,6 +37,36 @@ TrackerRun::TrackerRun(Form2& form, QObject* parent) : QObject(parent), form_(fo
     // and a watcher that stopped means the transaction is over (a chain's next step restarts it).
     connect(&form_.engine().timer(), &QTimer::timeout, this, &TrackerRun::transactionOver);
     connect(&form_.port(), &Port::lost, this, &TrackerRun::transactionOver, Qt::QueuedConnection);
+    connect(&form_.engine(), &Engine::monitorAppended, this, [this](const QString& chunk) { received_ += chunk.size(); });
+    guard_.setInterval(100);
+    connect(&guard_, &QTimer::timeout, this, &TrackerRun::checkBounds);
+}
+
+void TrackerRun::startCommand()
+{
+    since_.start();
+    received_ = 0;
+    guard_.start();
+}
+
+void TrackerRun::checkBounds()
+{
+    // Every chunk puts the watcher's judgement off: a tracker that never stops sending would keep
+    // the run, and its modal progress, waiting for ever. The same bounds as korvane-cli's.
+    if (waiting_ == Waiting::None) {
+        guard_.stop();
+        return;
+    }
+    if (received_ <= kReplySizeLimit && since_.elapsed() <= kReplyTimeLimitMs)
+        return;
+    givenUp_ = QStringLiteral("the tracker kept sending without end (%1 characters in %2 s): %3")
+                   .arg(received_)
+                   .arg(double(since_.elapsed()) / 1000.0, 0, 'f', 1)
+                   .arg(rows::shown(form_.engine().monitor()));
+    guard_.stop();
+    form_.engine().end();
+    form_.port().discardInput();
+    transactionOver();
 }
 
 TrackerRun::~TrackerRun()
@@ -55,6 +85,7 @@ void TrackerRun::begin()
     press_ = 0;
     form_.lend(&recorder_, plan_.fields);
     form_.runner().sent = [this](Code, const QString& line) {
+        startCommand();
         const int index = result_.sent++;
         emit commandSent(index, result_.total, line);
     };
@@ -99,6 +130,7 @@ void TrackerRun::clearTransaction()
     messages_.clear();
     outcome_.clear();
     replyAtOutcome_.clear();
+    givenUp_.clear();
     dump_.clear();
     dumpTaken_ = false;
 }
@@ -138,7 +170,7 @@ void TrackerRun::transactionOver()
 
 QString TrackerRun::whatCameBack() const
 {
-    return text::whatCameBack(outcome_, replyAtOutcome_);
+    return givenUp_.isEmpty() ? text::whatCameBack(outcome_, replyAtOutcome_) : givenUp_;
 }
 
 void TrackerRun::pressOver()
@@ -146,13 +178,14 @@ void TrackerRun::pressOver()
     const bulk::PlannedPress& press = plan_.presses[press_];
     const int before = pressStart_;
     const int sent = result_.sent;
-    if (went_ && (outcome_.isEmpty() || outcome_ == text::kSettingOk) && sent == before + press.count) {
+    if (went_ && givenUp_.isEmpty() && (outcome_.isEmpty() || outcome_ == text::kSettingOk) &&
+        sent == before + press.count) {
         ++press_;
         nextPress();
         return;
     }
     // Cancelled inside a chain: every command sent was acknowledged, the chain ended there.
-    if (cancelled_ && went_ && outcome_.isEmpty() && messages_.isEmpty()) {
+    if (cancelled_ && went_ && givenUp_.isEmpty() && outcome_.isEmpty() && messages_.isEmpty()) {
         result_.outcome = QStringLiteral("cancelled");
         result_.written = bulk::writtenSoFar(plan_, sent, sent);
         finish();
@@ -193,6 +226,7 @@ void TrackerRun::readBack()
     emit readingBack();
     clearTransaction();
     waiting_ = Waiting::Dump;
+    startCommand();
     result_.readSent = form_.requestDump([this](const QString& reply) {
         dump_ = reply;
         dumpTaken_ = true;
@@ -238,6 +272,7 @@ void TrackerRun::dumpOver()
 void TrackerRun::finish()
 {
     waiting_ = Waiting::None;
+    guard_.stop();
     form_.lend(nullptr);
     form_.runner().sent = nullptr;
     form_.runner().stopChain = nullptr;

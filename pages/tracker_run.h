@@ -3,9 +3,11 @@
 #include "bulk/profile.h"
 #include "link/prompt.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class Form2;
 
@@ -73,6 +75,8 @@ private:
     void clearTransaction();
     QString whatCameBack() const;
     void later(void (TrackerRun::*step)());
+    void startCommand();
+    void checkBounds();
 
     Form2& form_;
     Recorder recorder_{*this};
@@ -92,4 +96,12 @@ private:
     QString replyAtOutcome_;
     QString dump_;
     bool dumpTaken_ = false;
+    // A reply is given up on after this long, or this much, since its command went out: far above
+    // the slowest and longest valid reply, as korvane-cli does.
+    static constexpr int kReplyTimeLimitMs = 15000;
+    static constexpr int kReplySizeLimit = 65536;
+    QTimer guard_;
+    QElapsedTimer since_;
+    qint64 received_ = 0;
+    QString givenUp_;          // why the run stopped waiting for a reply
 };

@@ -290,6 +290,23 @@ private slots:
         QCOMPARE(record[0]["failedAt"].toInt(), at + 1);
     }
 
+    // A tracker that starts sending without end in the middle of the write: the run gives up within
+    // its bounds, as korvane-cli does, instead of holding its modal progress for ever.
+    void aReplyWithoutEndStopsTheWrite()
+    {
+        const bulk::Plan plan = openFleet();
+        connect(&b_->sim, &sim::PtyTracker::commandReceived, this, [this](const QString& line) {
+            if (line.startsWith("SETA1,"))
+                b_->sim.startFlood(200000);
+        });
+        b_->writeAll(true);
+        QVERIFY(b_->boxes.waitFor(2, 20000));
+        b_->sim.stopFlood();
+        QVERIFY2(b_->boxes.texts[1].contains("the tracker kept sending without end"), qPrintable(b_->boxes.texts[1]));
+        QVERIFY(b_->sim.received().constLast().startsWith("SETA1,"));   // nothing after the flooded command
+        QCOMPARE(recordLines(state_->path()).value(0)["outcome"].toString(), QString("failed"));
+    }
+
     // Compare reads the dump, lists exactly the field planted on the tracker and changes no box.
     void compareListsAPlantedDifferenceAndChangesNoBox_data()
     {
