@@ -29,12 +29,8 @@ enum Status {
     Interrupted = 128,   // plus the signal's number: 130 for SIGINT, 143 for SIGTERM
 };
 
-// A reply is given up on after this long, or once this much has arrived without the watcher
-// judging it: far above the slowest valid reply (a dump in chunks, ended 300 ms after its last
-// one) and the longest (a dump stays below 32,767 characters), so only a tracker that never stops
-// sending reaches them.
-constexpr int kReplyTimeLimitMs = 15000;
-constexpr int kReplySizeLimit = 65536;
+using text::kReplySizeLimit;
+using text::kReplyTimeLimitMs;
 
 // Where the session's lines go. progress: one line per command (silenced by --quiet); error: the
 // reason a run stopped, always shown.

@@ -74,6 +74,12 @@ private:
 };
 
 namespace text {
+// A run of many commands (korvane-cli, the window's Write All) gives up on a reply after this
+// long, or once this much has arrived, since its command went out: far above the slowest valid
+// reply (a dump in chunks, judged 300 ms after its last one) and the longest (a dump stays below
+// 32,767 characters), so that only a tracker that never stops sending reaches them.
+constexpr int kReplyTimeLimitMs = 15000;
+constexpr int kReplySizeLimit = 65536;
 inline const QString kOk = QStringLiteral(" OK!");
 inline const QString kSettingOk = QStringLiteral("Setting OK!");
 inline const QString kSettingError = QStringLiteral("Setting Error!");

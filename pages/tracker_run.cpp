@@ -57,7 +57,7 @@ void TrackerRun::checkBounds()
         guard_.stop();
         return;
     }
-    if (received_ <= kReplySizeLimit && since_.elapsed() <= kReplyTimeLimitMs)
+    if (received_ <= text::kReplySizeLimit && since_.elapsed() <= text::kReplyTimeLimitMs)
         return;
     givenUp_ = QStringLiteral("the tracker kept sending without end (%1 characters in %2 s): %3")
                    .arg(received_)

@@ -96,10 +96,6 @@ private:
     QString replyAtOutcome_;
     QString dump_;
     bool dumpTaken_ = false;
-    // A reply is given up on after this long, or this much, since its command went out: far above
-    // the slowest and longest valid reply, as korvane-cli does.
-    static constexpr int kReplyTimeLimitMs = 15000;
-    static constexpr int kReplySizeLimit = 65536;
     QTimer guard_;
     QElapsedTimer since_;
     qint64 received_ = 0;
