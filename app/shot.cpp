@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.addOption({"model", "Petrel, Condor, Falcon or Harrier.", "name", "Petrel"});
     parser.addOption({"out", "PNG file to write.", "file", "window.png"});
+    parser.addOption({"profile", "A profile to show in the window (its model wins).", "file"});
     parser.process(app);
 
     MainWindow window;
@@ -22,7 +23,7 @@ int main(int argc, char** argv)
     for (auto* option : window.form().findChild<QWidget*>("Frame6")->findChildren<QRadioButton*>())
         if (option->text().compare(model, Qt::CaseInsensitive) == 0)
             option->click();
-    window.start(QString());
+    window.start(parser.value("profile"));
     QTimer::singleShot(300, &app, [&] {
         const bool ok = window.grab().save(parser.value("out"));
         app.exit(ok ? 0 : 1);

@@ -7,6 +7,7 @@
 #include "link/serial_port.h"
 #include "pages/accessible.h"
 #include "pages/layout.h"
+#include "pages/look.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -36,14 +37,7 @@ QFont fontFor(layout::Font f)
         font.setBold(bold);
         return font;
     };
-    auto song = [](double pt, bool bold = false) {
-        QFont font(QStringLiteral("SimSun"));
-        font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                          QStringLiteral("Noto Serif CJK SC"), QStringLiteral("serif")});
-        font.setPointSizeF(pt);
-        font.setBold(bold);
-        return font;
-    };
+    auto song = [](double pt, bool bold = false) { return look::songFont(pt, bold); };
     switch (f) {
     case Font::Base: return times(9);
     case Font::FrameCaption: return times(9, true);
@@ -159,6 +153,7 @@ void Form2::build()
             beforeStep(code);
     };
     auto* enterPresses = new EnterPresses(this);
+    QStyle* controlStyle = nullptr;
 
     for (int i = 0; i < layout::kControlCount; ++i) {
         const layout::Control& c = layout::kControls[i];
@@ -168,7 +163,7 @@ void Form2::build()
         QWidget* w = nullptr;
         switch (c.kind) {
         case layout::Kind::Frame:
-            w = new QGroupBox(caption, parent);
+            w = new look::FrameBox(caption, parent);
             w->setAccessibleName(shownCaption(caption));
             break;
         case layout::Kind::Label: w = new QLabel(caption, parent); break;
@@ -198,6 +193,11 @@ void Form2::build()
         case layout::Kind::Button: w = new QPushButton(caption, parent); break;
         case layout::Kind::Check: w = new QCheckBox(caption, parent); break;
         case layout::Kind::Option: w = new QRadioButton(caption, parent); break;
+        }
+        if (c.kind == layout::Kind::Check || c.kind == layout::Kind::Option) {
+            if (!controlStyle)
+                controlStyle = look::controlStyle(this);
+            w->setStyle(controlStyle);
         }
         w->setObjectName(QString::fromLatin1(c.name));
         w->setFont(fontFor(c.font));
@@ -398,29 +398,38 @@ void Form2::describePorts()
 
 void Form2::setTabOrder()
 {
-    // Frame by frame, and inside each frame row by row from top to bottom, left to right; the
-    // port and bulk buttons and the monitor come last.
-    QList<QWidget*> chain;
-    auto rowWise = [this](QWidget* container) {
-        QList<QWidget*> items;
-        for (QWidget* w : container->findChildren<QWidget*>()) {
-            if ((w->focusPolicy() & Qt::TabFocus) && controls_.contains(w->objectName()))
-                items << w;
-        }
-        auto at = [this](QWidget* w) { return w->mapTo(this, QPoint(0, 0)); };
-        // Controls less than half a row apart are on one row.
-        std::stable_sort(items.begin(), items.end(), [&](QWidget* a, QWidget* b) {
-            const QPoint pa = at(a), pb = at(b);
-            if (qAbs(pa.y() - pb.y()) > 10)
-                return pa.y() < pb.y();
-            return pa.x() < pb.x();
-        });
-        return items;
+    // Reading order: the frames and the loose controls (port, bulk buttons, monitor) by their top,
+    // those side by side from left to right; inside a frame, row by row, each left to right.
+    auto at = [this](QWidget* w) { return w->mapTo(this, QPoint(0, 0)); };
+    // Places less than half a row apart count as one row.
+    auto reading = [&](QWidget* a, QWidget* b) {
+        const QPoint pa = at(a), pb = at(b);
+        if (qAbs(pa.y() - pb.y()) > 10)
+            return pa.y() < pb.y();
+        return pa.x() < pb.x();
     };
-    for (const char* frame : {"Frame6", "Frame1", "Frame2", "Frame3", "Frame5", "Frame10", "Frame4"})
-        chain += rowWise(ctl(QLatin1String(frame)));
-    for (const char* name : {"Command6", "Combo2", "Command5", "Command8", "Command7", "Text24"})
-        chain << ctl(QLatin1String(name));
+    auto reachable = [this](QWidget* w) {
+        return (w->focusPolicy() & Qt::TabFocus) && controls_.contains(w->objectName());
+    };
+    QList<QWidget*> blocks;
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (qobject_cast<QGroupBox*>(w) || reachable(w))
+            blocks << w;
+    }
+    std::stable_sort(blocks.begin(), blocks.end(), reading);
+    QList<QWidget*> chain;
+    for (QWidget* block : blocks) {
+        if (reachable(block)) {
+            chain << block;
+            continue;
+        }
+        QList<QWidget*> items;
+        for (QWidget* w : block->findChildren<QWidget*>())
+            if (reachable(w))
+                items << w;
+        std::stable_sort(items.begin(), items.end(), reading);
+        chain += items;
+    }
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     // The window opens with the keys at the top, on the model: otherwise Qt gives them to the

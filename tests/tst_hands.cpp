@@ -413,9 +413,11 @@ private slots:
         QVERIFY(reachable >= 90);
     }
 
-    // Tab walks the window from the top: Model-Select first (where the keys are when the window
-    // opens), each frame row by row, left to right, the port, bulk buttons and monitor last, and
-    // round again. Disabled and hidden controls are passed over.
+    // Tab walks the window in reading order: Model-Select first (where the keys are when the window
+    // opens), then the frames side by side from left to right (GPRS-SET, OTHER-SET, PORT-SET or the
+    // test frame), then GEO-FENCE and TEL NO.-SET below them, each frame row by row, left to right;
+    // the port, bulk buttons and monitor last, and round again. Disabled and hidden controls are
+    // passed over.
     void tabWalksTheWindowTopToBottom_data()
     {
         QTest::addColumn<QStringList>("clicks");
@@ -429,14 +431,19 @@ private slots:
                                "Text14 Check_d5_on Check_d5_in Command33 ";
         const QString bottom = "Command6 Combo2 Command5 Command8 Text24";
         QTest::newRow("Petrel, as the window opens")
-            << QStringList{} << "Option6 " + gprs + tel + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 "
-                                "Text33 Command40 Text17 Check2 Command1 " + fences + bottom;
+            << QStringList{} << "Option6 " + gprs + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 "
+                                "Text33 Command40 Text17 Check2 Command1 " + fences + tel + bottom;
+        QTest::newRow("Condor, PORT-SET")
+            << QStringList{"Option7"}
+            << "Option7 " + gprs + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 Text33 Command40 "
+               "Text17 Check2 Command1 Option4 Command34 Option14 Option16 Command35 Option20 Command36 Command53 " +
+               fences + tel + bottom;
         QTest::newRow("Harrier")
             << QStringList{"Option9"}
-            << "Option9 " + gprs + tel + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 Text16 Text32 "
+            << "Option9 " + gprs + "Combo3 Command27 Text9 Command26 Text15 Combo4 Command25 Text16 Text32 "
                "Command39 Text18 Command28 Text33 Command40 Text17 Check1 Check2 Command1 Command41 Command42 "
                "Command43 Command44 Command45 Command46 Command50 Command52 Option21 Command47 Option23 Command51 "
-               "Option25 Command48 Option27 Command49 Command3 " + fences + bottom;
+               "Option25 Command48 Option27 Command49 Command3 " + fences + tel + bottom;
     }
     void tabWalksTheWindowTopToBottom()
     {

@@ -1,5 +1,5 @@
-// The window as built: an independent sample of captions, parents and pixel places, closing it, and
-// the tab order. What clicks show and each model's layout: tst_hands.
+// The window as built: an independent sample of captions, parents and pixel places, and closing it.
+// What clicks show, each model's layout and the tab order: tst_hands; how it is drawn: tst_look.
 #include "support/rig.h"
 
 #include <QSignalSpy>
@@ -39,28 +39,6 @@ private slots:
         QVERIFY(r.form.close());
         QCOMPARE(unloaded.count(), 1);
         QVERIFY(!r.port.isOpen() && !r.form.engine().timer().isActive() && r.prompt.shown.isEmpty());
-    }
-
-    void tabOrderFollowsRowsFrameByFrame()
-    {
-        ShownRig r;
-        r.hands.click("Option7");                    // every frame of PORT-SET usable
-        QStringList order;
-        for (QWidget* w = r.w("Option6")->nextInFocusChain(); w != r.w("Option6"); w = w->nextInFocusChain())
-            if (r.form.isAncestorOf(w) && w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
-                order << w->objectName();
-        // Rows top to bottom, each left to right, frame by frame.
-        const QStringList expected = {
-            "Text2", "Text1", "Command10", "Text19", "Text20", "Command12", "Text3", "Text5", "Command21", "Text4",
-            "Text31", "Command22", "Text21", "Command23", "Combo1", "Command2", "Text6", "Command13", "Text7",
-            "Command14", "Text26", "Command17", "Command4", "Text15", "Combo4", "Command25", "Text33", "Command34",
-            "Command35", "Command36", "Text10", "Check_d1_on", "Check_d1_in", "Command29", "Text11", "Command33",
-            "Command6", "Combo2", "Command5", "Command8", "Text24"};
-        qsizetype at = 0;
-        for (const QString& name : expected) {
-            at = order.indexOf(name, at);
-            QVERIFY2(at >= 0, qPrintable(name + " out of order: " + order.join(' ')));
-        }
     }
 };
 
