@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch and runs every test headless:
-#   1. the program as shipped (g++), the whole suite with CTest; then clazy over every source;
+#   1. the program as shipped (g++), the whole suite with CTest;
 #   2. the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang), with the
-#      libFuzzer targets each run for a bounded time.
+#      libFuzzer targets each run for a bounded time; and clazy over every source.
 # ./test.sh --quick runs the first pass only.
 #
-# The first pass's tests mostly wait on serial timing, so while they run, clazy and the second
-# build use the idle cores, at the lowest priority so that the tests' timing is not disturbed.
+# Most tests wait on serial timing and leave the processor idle: while the first pass runs, the
+# second build uses it; while the second pass runs, the fuzz targets and clazy do. All three at the
+# lowest priority, so that the tests' timing is not disturbed.
 # Defaults are sized for CI with fixed seeds; KORVANE_FAULT_SCENARIOS and KORVANE_FLOOD_SECONDS
 # make the fault and flood runs longer, KORVANE_FUZZ_SECONDS the fuzzing.
 set -euo pipefail
@@ -19,34 +20,54 @@ $quick || scripts/packages.sh clazy
 export QT_QPA_PLATFORM=offscreen
 JOBS=$(nproc)
 started=$SECONDS
+jobs_in_background=()
+# A failing pass stops what runs beside it, whole (each runs in its own process group).
+trap 'for j in "${jobs_in_background[@]}"; do kill -- -"$j" 2>/dev/null || true; done' EXIT
+beside() {   # beside LOG COMMAND...: runs the command in the background at the lowest priority
+  local log=$1
+  shift
+  setsid nice -n 19 "$@" >"$log" 2>&1 &
+  jobs_in_background+=($!)
+}
+finish() {   # finish LOG WHAT: waits for the newest background job; its log on failure
+  local status=0
+  wait "${jobs_in_background[-1]}" || status=$?
+  unset 'jobs_in_background[-1]'
+  if [ "$status" -ne 0 ]; then
+    cat "$1"
+    echo "$2 failed"
+    exit 1
+  fi
+}
 
 rm -rf build-test
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-test -j"$JOBS"
 
-background=""
 if ! $quick; then
-  rm -rf build-clazy build-san
+  rm -rf build-san
   CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKORVANE_SANITIZE=ON -DKORVANE_FUZZ=ON -DKORVANE_FUZZ_SECONDS="${KORVANE_FUZZ_SECONDS:-30}" >/dev/null
-  # Qt's static analyser at levels 0 and 1 reads the second build's sources (clang, fuzz targets
-  # included); any warning fails the run. Then the second build itself.
-  # Its own process group, so that a failing first pass stops it whole.
-  setsid bash -c 'nice -n 19 scripts/clazy.sh build-san &&
-                  { nice -n 19 cmake --build build-san -j"$1" >build-san/build.log 2>&1 ||
-                    { cat build-san/build.log; exit 1; }; }' _ "$JOBS" &
-  background=$!
-  trap 'kill -- -"$background" 2>/dev/null || true' EXIT
+    -DKORVANE_SANITIZE=ON -DKORVANE_FUZZ=ON -DKORVANE_FUZZ_SECONDS="${KORVANE_FUZZ_SECONDS:-10}" \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_GLOBAL_AUTOGEN_TARGET=ON >/dev/null
+  beside build-san/build.log cmake --build build-san -j"$JOBS"
 fi
 
 ctest --test-dir build-test --output-on-failure
 echo "first pass: $((SECONDS - started)) s"
 $quick && exit 0
 
-wait "$background"
-trap - EXIT
-echo "clazy and the second build: $((SECONDS - started)) s"
+finish build-san/build.log "the sanitizer build"
+echo "second build: $((SECONDS - started)) s"
+# Qt's static analyser at levels 0 and 1 reads the second build's sources (clang, fuzz targets
+# included); any warning fails the run. Then the fuzz targets, one at a time.
+beside build-san/clazy.log scripts/clazy.sh build-san
+# (From their own folder, so that the two CTest runs keep their records apart.)
+beside build-san/fuzz.log ctest --test-dir build-san/tests/fuzz --output-on-failure
 # The instrumented build is several times slower: fewer fault scenarios there.
-KORVANE_FAULT_SCENARIOS=${KORVANE_FAULT_SCENARIOS:-45} KORVANE_FLOOD_SECONDS=${KORVANE_FLOOD_SECONDS:-10} \
-  ctest --test-dir build-san --output-on-failure
+KORVANE_FAULT_SCENARIOS=${KORVANE_FAULT_SCENARIOS:-27} \
+  ctest --test-dir build-san -LE fuzz --output-on-failure
+finish build-san/fuzz.log "fuzzing"
+grep -E "tests passed|Total Test time" build-san/fuzz.log
+finish build-san/clazy.log "clazy"
+cat build-san/clazy.log
 echo "both passes: $((SECONDS - started)) s"

@@ -16,7 +16,7 @@ class FloodTest : public QObject {
     static int seconds()
     {
         const int s = qEnvironmentVariableIntValue("KORVANE_FLOOD_SECONDS");
-        return s > 0 ? s : 10;   // KORVANE_FLOOD_SECONDS=600 for a long run
+        return s > 0 ? s : 5;   // KORVANE_FLOOD_SECONDS=600 for a long run
     }
     QAbstractButton* button(const char* name) { return live_.w<QAbstractButton>(name); }
 
