@@ -11,7 +11,8 @@ for _ in range(50):
     time.sleep(0.2)
 if not app:
     print("no app", [a.name for a in desktop if a]); sys.exit(1)
-want = set(sys.argv[1:])
+check = '--check' in sys.argv[1:]
+want = set(a for a in sys.argv[1:] if a != '--check')
 def walk(node, depth=0):
     try:
         role = node.getRoleName()
@@ -25,4 +26,42 @@ def walk(node, depth=0):
         print('  '*depth + f'{role}: "{node.name}" {" ".join(rels)}')
     for c in node:
         walk(c, depth+1)
-walk(app)
+def focusable(node, found):
+    # Every control a person can reach: focusable and shown (enabled or not).
+    try:
+        states = node.getState()
+        if states.contains(pyatspi.STATE_FOCUSABLE) and states.contains(pyatspi.STATE_SHOWING):
+            found.append(node)
+        for c in node:
+            focusable(c, found)
+    except Exception:
+        pass
+    return found
+
+def value(node):
+    try:
+        t = node.queryText()
+        return t.getText(0, t.characterCount)
+    except Exception:
+        return None
+
+if not check:
+    walk(app)
+    sys.exit(0)
+# --check: each reachable control has a name, of its own, that is not its value.
+problems, seen = [], {}
+nodes = focusable(app, [])
+for node in nodes:
+    role, name = node.getRoleName(), node.name
+    if not name.strip():
+        problems.append(f'{role} without a name')
+    elif value(node) not in (None, '') and value(node) == name:
+        problems.append(f'{role} "{name}" named by its value')
+    key = (role, name)
+    if name.strip() and key in seen:
+        problems.append(f'two of {role} "{name}"')
+    seen[key] = True
+print(f'{len(nodes)} reachable controls over AT-SPI, {len(problems)} problem(s)')
+for p in problems:
+    print('  ' + p)
+sys.exit(1 if problems or len(nodes) < 50 else 0)
