@@ -37,7 +37,6 @@ QFont fontFor(layout::Font f)
         font.setBold(bold);
         return font;
     };
-    auto song = [](double pt, bool bold = false) { return look::songFont(pt, bold); };
     switch (f) {
     case Font::Base: return times(9);
     case Font::FrameCaption: return times(9, true);
@@ -46,9 +45,9 @@ QFont fontFor(layout::Font f)
     case Font::Apply: return times(8.25);
     case Font::Bulk: return times(12, true);
     case Font::Open: return times(14.25, true);
-    case Font::Song: return song(9);
-    case Font::SongBold: return song(9, true);
-    case Font::Colon: return song(15, true);
+    case Font::Song: return look::songFont(9);
+    case Font::SongBold: return look::songFont(9, true);
+    case Font::Colon: return look::songFont(15, true);
     }
     return times(9);
 }
