@@ -118,7 +118,7 @@ private slots:
         QFETCH(QString, model);
         ShownRig r;
         r.hands.click(model);
-        r.type("Text21", "030");      // the interval box with the digits a read puts there
+        r.hands.type("Text21", "030");   // the interval box with digits in it
         Ink ink(&r.form);
         for (QWidget* w : r.form.findChildren<QWidget*>()) {
             if (!w->isVisibleTo(&r.form) || w->objectName().isEmpty())
