@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/packages.sh
+scripts/layers.sh
 quick=false
 [ "${1:-}" = "--quick" ] && quick=true
 $quick || scripts/packages.sh clazy

@@ -1,6 +1,6 @@
 // korvane-ports: which serial devices are present, which device each COM number stands for, and
-// linking a COM number to a USB-serial adapter. The work is in app/ports.cpp.
-#include "app/ports.h"
+// linking a COM number to a USB-serial adapter. The work is in ports/ports.cpp.
+#include "ports/ports.h"
 
 #include <QCoreApplication>
 

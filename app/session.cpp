@@ -1,7 +1,7 @@
 #include "app/session.h"
 
-#include "bulk/dump_parser.h"
-#include "bulk/written.h"
+#include "core/dump_parser.h"
+#include "link/written.h"
 #include "link/port.h"
 
 #include <QEventLoop>

@@ -2,7 +2,7 @@
 #include "bulk/plan.h"
 #include "link/engine.h"
 #include "link/prompt.h"
-#include "link/rows.h"
+#include "core/rows.h"
 #include "link/runner.h"
 
 #include <QElapsedTimer>

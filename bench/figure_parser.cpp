@@ -3,7 +3,7 @@
 #include "fixtures.h"
 #include "harness.h"
 
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 #include "sim/tracker.h"
 
 void parserFigure(Bench& bench)

@@ -1,12 +1,12 @@
 #pragma once
 #include "bulk/profile.h"
-#include "link/rows.h"
+#include "core/rows.h"
 
 #include <QString>
 #include <QStringList>
 #include <vector>
 
-// What a write of a profile sends, read from the row table (link/rows.h): which buttons it presses
+// What a write of a profile sends, read from the row table (core/rows.h): which buttons it presses
 // in the window's order, the lines they send, and every reason it would refuse to send anything.
 // The command-line tool and the window's profile checks read the same plan.
 namespace bulk {

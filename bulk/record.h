@@ -1,5 +1,5 @@
 #pragma once
-#include "bulk/params.h"
+#include "core/params.h"
 #include "bulk/profile.h"
 
 #include <QByteArray>

@@ -2,17 +2,17 @@
 # Included at the end of the root CMakeLists.txt, after the tests, so it can add to them.
 include(GNUInstallDirs)
 
-# korvane-ports; its commands are the library korvane_ports_tool (CMakeLists.txt), which its test
+# korvane-ports; its commands are the library korvane_ports (the ports/ folder), which its test
 # drives without a process.
 add_executable(korvane-ports app/ports_main.cpp)
 target_compile_options(korvane-ports PRIVATE -Wall -Wextra)
-target_link_libraries(korvane-ports PRIVATE korvane_ports_tool)
+target_link_libraries(korvane-ports PRIVATE korvane_ports)
 # korvane_link brings Qt Widgets along for the window; the helper uses none of it, so it should not
 # need a display's libraries to start.
 target_link_options(korvane-ports PRIVATE LINKER:--as-needed)
 
 if(TARGET tst_ports_tool)
-  target_link_libraries(tst_ports_tool PRIVATE korvane_ports_tool)
+  target_link_libraries(tst_ports_tool PRIVATE korvane_ports)
 endif()
 
 # korvane-cli is another program's work; it ships, with its manual page, once its target exists.

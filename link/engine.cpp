@@ -1,7 +1,7 @@
 #include "link/engine.h"
 #include "link/port.h"
 #include "link/prompt.h"
-#include "link/rows.h"
+#include "core/rows.h"
 
 Engine::Engine(Port& port, Prompt& prompt, QObject* parent)
     : QObject(parent), port_(port), prompt_(prompt)

@@ -1,5 +1,5 @@
 #pragma once
-#include "link/codes.h"
+#include "core/codes.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,5 +1,5 @@
 #pragma once
-#include "link/rows.h"
+#include "core/rows.h"
 
 #include <functional>
 

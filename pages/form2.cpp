@@ -1,6 +1,6 @@
 #include "pages/form2.h"
-#include "app/ports.h"
-#include "app/ports_system.h"
+#include "ports/ports.h"
+#include "ports/ports_system.h"
 #include "link/port.h"
 #include "pages/message_box.h"
 #include "pages/monitor_view.h"

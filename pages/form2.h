@@ -1,5 +1,5 @@
 #pragma once
-#include "link/codes.h"
+#include "core/codes.h"
 #include "link/engine.h"
 #include "link/prompt.h"
 #include "link/runner.h"
@@ -61,7 +61,7 @@ public:
     void Timer1_Timer();
 
 public slots:
-    // The handlers of the frames. Slots, so that the row table (link/rows.h) finds the handler of
+    // The handlers of the frames. Slots, so that the row table (core/rows.h) finds the handler of
     // each of its buttons by name: a row without a handler stops the window at start.
 
     // Model selection
@@ -208,7 +208,7 @@ private:
     void onSelect(const QString& name, std::function<void()> handler);
     void onToggle(const QString& name, std::function<void()> handler);
 
-    // Sending: the prologue, then the row's command or the chain's first step (link/rows.cpp).
+    // Sending: the prologue, then the row's command or the chain's first step (core/rows.cpp).
     void applyRow(const char* button);
     void write(const char* button);
     rows::Fields fields() const;     // what the commands read, as the window holds it now

@@ -1,6 +1,6 @@
 // Frame4 "GEO-FENCE": five fences whose switch and side live in their check boxes' captions; the
-// rows' commands read them (link/rows.cpp).
-#include "link/commands.h"
+// rows' commands read them (core/rows.cpp).
+#include "core/commands.h"
 #include "pages/form2.h"
 
 void Form2::FenceSwitch_Click(int fence)

@@ -1,5 +1,5 @@
 // Frame1 "GPRS-SET": the APN, server, HTTP and interval rows and the GPRS write chain. Their
-// commands are the rows and the chain "Command2" of link/rows.cpp.
+// commands are the rows and the chain "Command2" of core/rows.cpp.
 #include "pages/form2.h"
 
 void Form2::Command10_Click() { applyRow("Command10"); }

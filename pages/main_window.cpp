@@ -6,7 +6,7 @@
 #include "pages/form2.h"
 #include "pages/message_box.h"
 #include "pages/ports_dialog.h"
-#include "app/ports.h"
+#include "ports/ports.h"
 #include "link/port.h"
 #include "link/port_names.h"
 

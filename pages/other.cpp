@@ -1,5 +1,5 @@
 // Frame3 "OTHER-SET": eight single settings and the write chain, whose path depends on the model
-// and on the Fuel and Password check boxes (link/rows.cpp).
+// and on the Fuel and Password check boxes (core/rows.cpp).
 #include "pages/form2.h"
 
 void Form2::Command27_Click() { applyRow("Command27"); }

@@ -1,6 +1,6 @@
 // The tracker's parameters and the window's controls: one function shows a value in the controls,
 // one reads it back from them.
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 #include "bulk/profile.h"
 #include "link/engine.h"
 #include "pages/form2.h"

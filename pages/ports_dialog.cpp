@@ -1,5 +1,5 @@
 #include "pages/ports_dialog.h"
-#include "app/ports.h"
+#include "ports/ports.h"
 #include "link/port_names.h"
 
 #include <QComboBox>

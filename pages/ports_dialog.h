@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ports_system.h"
+#include "ports/ports_system.h"
 
 #include <QDialog>
 #include <QTimer>

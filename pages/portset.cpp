@@ -1,6 +1,6 @@
 // Frame5 "PORT-SET": door level, arm function and the line function, whose captions follow the
 // model ("Port11"/"Port8" on Condor, "ARMIN"/"IN-OUT" on Falcon); their commands are in
-// link/rows.cpp.
+// core/rows.cpp.
 #include "pages/form2.h"
 
 void Form2::Command34_Click() { applyRow("Command34"); }

@@ -1,6 +1,6 @@
 // "Read All Parameter" (Command8) and the WRITE button of the test frame (Command3): request the
 // parameter dump and fill the window from it.
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 #include "link/port.h"
 #include "pages/form2.h"
 

@@ -1,5 +1,5 @@
 // Frame2 "TEL NO.-SET": eight slots, each acknowledged by its own digit, and the write chain of
-// slots 1 to 5 (link/rows.cpp).
+// slots 1 to 5 (core/rows.cpp).
 #include "pages/form2.h"
 
 void Form2::Command13_Click() { applyRow("Command13"); }

@@ -1,5 +1,5 @@
 // Frame10 "Test & Especia Set": fixed commands to the vehicle and four two-way choices
-// (link/rows.cpp). "Arm", "DisArm" and "Start" have no action.
+// (core/rows.cpp). "Arm", "DisArm" and "Start" have no action.
 #include "pages/form2.h"
 
 void Form2::Command41_Click() { applyRow("Command41"); }

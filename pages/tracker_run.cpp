@@ -1,7 +1,7 @@
 #include "pages/tracker_run.h"
 
-#include "bulk/dump_parser.h"
-#include "bulk/written.h"
+#include "core/dump_parser.h"
+#include "link/written.h"
 #include "link/engine.h"
 #include "link/port.h"
 #include "link/runner.h"

@@ -1,6 +1,6 @@
 #include "sim/state.h"
 
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 #include "bulk/plan.h"
 #include "bulk/profile.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "bulk/params.h"
+#include "core/params.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@ namespace sim {
 
 class Tracker {
 public:
-    // The state is the tracker's parameters in the shape the window reads them (bulk/params.h),
+    // The state is the tracker's parameters in the shape the window reads them (core/params.h),
     // every group and field present. Free fields are kept exactly as received, so that a read shows
     // what was written; numbers are converted only when the dump needs a hex pair or a decimal
     // value. The tracker has one door input: the door commands of both frames set both door levels.

@@ -1,5 +1,5 @@
 // Command builders where no window row (tst_hands) reaches: the line, questions, notes, refusals.
-#include "link/commands.h"
+#include "core/commands.h"
 
 #include <QTest>
 

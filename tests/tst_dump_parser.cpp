@@ -1,5 +1,5 @@
 // The dump parser on literal dump lines: fields, marks, cut and garbled dumps (random ones: fuzz_dump).
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 
 #include <QSet>
 #include <QTest>

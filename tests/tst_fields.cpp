@@ -2,7 +2,7 @@
 // as never written, with the reason), shown and read back by the window, and compared by verify.
 // Then the promise a backup makes, over many random states a write can leave a tracker in: a read
 // writes back unchanged, verify agrees, and a second read is the same.
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 #include "bulk/plan.h"
 #include "bulk/profile.h"
 #include "sim/state.h"

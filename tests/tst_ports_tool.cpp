@@ -1,5 +1,5 @@
 // korvane-ports: what the technician reads and the links it leaves, on ptys standing in for adapters.
-#include "app/ports.h"
+#include "ports/ports.h"
 #include "link/port_names.h"
 #include "support/pty.h"
 

@@ -1,8 +1,8 @@
 // The ports in the window, against USB adapters the test fakes: what each entry of the port list
 // stands for, the Ports dialog giving an adapter a COM number and following devices plugged in and
 // out, and what the status bar says when the user may not open the device.
-#include "app/ports.h"
-#include "app/ports_system.h"
+#include "ports/ports.h"
+#include "ports/ports_system.h"
 #include "link/port_names.h"
 #include "pages/form2.h"
 #include "pages/main_window.h"

@@ -1,6 +1,6 @@
 // Every command builder fed with arbitrary field texts: what may go out is one line starting
 // with SET and never holding a line break.
-#include "link/commands.h"
+#include "core/commands.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,5 +1,5 @@
 // The parameter dump parser fed with arbitrary replies, with and without the Condor pairs.
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 
 #include <cstdint>
 #include <cstdlib>

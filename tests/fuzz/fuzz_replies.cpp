@@ -1,6 +1,6 @@
 // The watcher judging arbitrary replies for every pending code, on the real window with a fake
 // port: it must end every transaction, write only whole command lines and never crash or hang.
-#include "link/codes.h"
+#include "core/codes.h"
 #include "pages/form2.h"
 #include "support/fakes.h"
 

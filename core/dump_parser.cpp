@@ -1,4 +1,4 @@
-#include "bulk/dump_parser.h"
+#include "core/dump_parser.h"
 
 #include <optional>
 

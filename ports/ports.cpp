@@ -1,4 +1,4 @@
-#include "app/ports.h"
+#include "ports/ports.h"
 #include "link/port_names.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "bulk/params.h"
+#include "core/params.h"
 
 #include <type_traits>
 

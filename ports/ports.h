@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ports_system.h"
+#include "ports/ports_system.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +10,7 @@
 // links or unlinks a COM number in the ports folder (link/port_names.h). Everything the command
 // does is in run(), which returns its output instead of printing it, so that tests drive it
 // without starting a process. This is its wording and argument handling; what it finds out from
-// the system, and the links it makes, are in app/ports_system.h.
+// the system, and the links it makes, are in ports/ports_system.h.
 namespace portstool {
 
 enum Exit { Ok = 0, UserError = 1, SystemError = 2 };

@@ -1,4 +1,4 @@
-#include "bulk/written.h"
+#include "link/written.h"
 
 #include <QMap>
 

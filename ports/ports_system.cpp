@@ -1,4 +1,4 @@
-#include "app/ports_system.h"
+#include "ports/ports_system.h"
 #include "link/port_names.h"
 
 #include <QDir>

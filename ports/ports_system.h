@@ -7,7 +7,7 @@
 
 // What korvane-ports looks at and changes on the system: the serial devices present, what the
 // current user may do with a device, the entries of the ports folder (link/port_names.h), and the
-// making and removing of those links. No wording here: app/ports.cpp turns it into the command's
+// making and removing of those links. No wording here: ports/ports.cpp turns it into the command's
 // text. The looking comes in through PortsSystem, so that tests can stand in for what a test
 // machine lacks (USB adapters, a user without rights).
 namespace portstool {

@@ -1,7 +1,7 @@
 #pragma once
-#include "bulk/params.h"
-#include "link/codes.h"
-#include "link/draft.h"
+#include "core/params.h"
+#include "core/codes.h"
+#include "core/draft.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
 #pragma once
-#include "link/draft.h"
+#include "core/draft.h"
 
 #include <optional>
 

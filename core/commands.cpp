@@ -1,4 +1,4 @@
-#include "link/commands.h"
+#include "core/commands.h"
 
 #include <cmath>
 

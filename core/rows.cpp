@@ -1,5 +1,5 @@
-#include "link/rows.h"
-#include "link/commands.h"
+#include "core/rows.h"
+#include "core/commands.h"
 
 #include <QRegularExpression>
 
