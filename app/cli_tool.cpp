@@ -307,101 +307,71 @@ int run(const QStringList& arguments, const Streams& streams)
             streams.err(line);
     };
     output.error = error;
+    output.written = [&] { output.progress(QStringLiteral("%1 written to %2").arg(rows::visible(a.file), a.port)); };
     Session live(port, output);
     session = &live;
 
-    // The record of this action (write, verify, reset), appended however it ends.
-    bulk::RecordEntry entry;
-    entry.program = kProgram;
-    entry.action = a.command;
-    entry.port = a.port;
-    // The device itself, through the ports folder's link: the name a COM number stood for then.
-    entry.device = QFileInfo(port.deviceName()).canonicalFilePath();
-    if (entry.device.isEmpty())
-        entry.device = port.deviceName();
-    entry.adapterSerial = bulk::adapterSerial(entry.device);
-    if (a.command == QLatin1String("write") || a.command == QLatin1String("verify")) {
-        entry.model = profile.model;
-        entry.profileFile = a.file;
-        entry.profile = profile;
-    }
+    // The record of this action (write, verify, reset), appended however it ends: the run's line,
+    // with who wrote it and where.
     const bool recorded = !a.record.isEmpty() && a.command != QLatin1String("read") && a.command != QLatin1String("info");
-    const auto finish = [&](int status, const QString& outcome) {
-        entry.outcome = outcome;
-        if (recorded)
-            if (const QString problem = bulk::appendRecord(a.record, entry); !problem.isEmpty())
-                error(QStringLiteral("warning: ") + problem);
+    const auto finish = [&](int status) {
+        if (!recorded)
+            return status;
+        bulk::RecordEntry entry = live.recordEntry();
+        entry.program = kProgram;
+        entry.port = a.port;
+        // The device itself, through the ports folder's link: the name a COM number stood for then.
+        entry.device = QFileInfo(port.deviceName()).canonicalFilePath();
+        if (entry.device.isEmpty())
+            entry.device = port.deviceName();
+        entry.adapterSerial = bulk::adapterSerial(entry.device);
+        if (a.command == QLatin1String("write") || a.command == QLatin1String("verify"))
+            entry.profileFile = a.file;
+        if (const QString problem = bulk::appendRecord(a.record, entry); !problem.isEmpty())
+            error(QStringLiteral("warning: ") + problem);
         return status;
     };
-    const auto failed = [&](int status) {
-        const Session::Failure& f = live.failure();
-        entry.failedAt = f.at;
-        entry.failedCommand = f.command;
-        entry.reply = f.reply;
-        return finish(status, status >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
-    };
-    // The differences of a read from the profile: on standard output, one line each.
-    const auto compareWith = [&](const bulk::Params& params, const QStringList& leaveOut) {
-        entry.identity = params.identity.value_or(bulk::Identity{});
-        const bulk::Comparison c = bulk::compare(profile, params, leaveOut);
+    // The differences the run found between the tracker and the profile: on standard output, one
+    // line each.
+    const auto compared = [&]() {
+        const bulk::Comparison& c = live.result().comparison;
         for (const QString& key : c.unverifiable)
             output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
         QByteArray report;
-        for (const bulk::Difference& d : c.differ) {
+        for (const bulk::Difference& d : c.differ)
             report += QStringLiteral("%1: profile %2, tracker %3\n").arg(d.key, d.expected, d.actual).toUtf8();
-            entry.differs << d.key;
-        }
         if (!report.isEmpty() && !streams.out(report)) {
             error(QStringLiteral("the tracker was read, but the differences could not be written to standard output"));
-            return finish(OutputFailed, c.differ.isEmpty() ? QStringLiteral("verified") : QStringLiteral("differs"));
+            return finish(OutputFailed);
         }
         if (!c.differ.isEmpty()) {
             error(QStringLiteral("%1 field(s) of %2 differ on %3").arg(c.differ.size()).arg(rows::visible(a.file), a.port));
-            return finish(Differs, QStringLiteral("differs"));
+            return finish(Differs);
         }
         output.progress(QStringLiteral("%1 agrees with %2").arg(a.port, rows::visible(a.file)));
-        return finish(Done, QStringLiteral("verified"));
-    };
-    // A read of the tracker, counted; its failure ends the action.
-    bulk::Params params;
-    const auto read = [&](bulk::Model model) {
-        const int status = live.read(model, &params);
-        ++entry.commandsSent;
-        return status;
+        return finish(Done);
     };
 
-    if (a.command == QLatin1String("reset")) {
-        const int status = live.reset();
-        entry.commandsSent = 1;
-        if (status == Done)
-            return finish(Done, QStringLiteral("done"));
-        entry.failedAt = 1;
-        entry.failedCommand = QStringLiteral("SET10");
-        return finish(status, status >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
-    }
+    if (a.command == QLatin1String("reset"))
+        return finish(live.reset());
 
     if (a.command == QLatin1String("write")) {
-        const int status = live.write(profile);
-        entry.commandsSent = live.sent();
-        if (status != Done)
-            return failed(status);
-        output.progress(QStringLiteral("%1 written to %2").arg(rows::visible(a.file), a.port));
-        if (!a.verify)
-            return finish(Done, QStringLiteral("done"));
-        const int back = read(profile.model);
-        if (back != Done) {
-            entry.failedAt = entry.commandsSent;
-            entry.failedCommand = QStringLiteral("SETG");
-            return finish(back, back >= Interrupted ? QStringLiteral("cancelled") : QStringLiteral("failed"));
-        }
-        // What the write passed over, it named before it began; the read-back checks what it sent.
-        return compareWith(params, bulk::plan(profile).passedOverKeys);
+        const int status = live.write(profile, a.verify);
+        if ((status != Done && status != Differs) || !a.verify)
+            return finish(status);
+        return compared();
     }
 
-    const bulk::Model model = a.command == QLatin1String("read") ? a.model : profile.model;
-    if (const int status = read(model); status != Done)
-        return a.command == QLatin1String("verify") ? finish(status, QStringLiteral("failed")) : status;
+    if (a.command == QLatin1String("verify")) {
+        const int status = live.verify(profile);
+        return status == Done || status == Differs ? compared() : finish(status);
+    }
+
+    const bulk::Model model = a.model;
+    if (const int status = live.read(model); status != Done)
+        return status;
     session = nullptr;
+    const bulk::Params params = live.result().params;
 
     if (a.command == QLatin1String("info")) {
         const bulk::Identity id = params.identity.value_or(bulk::Identity{});
@@ -449,8 +419,7 @@ int run(const QStringList& arguments, const Streams& streams)
         output.progress(QStringLiteral("profile of %1 (%2) saved to %3").arg(a.port, bulk::name(model), a.file));
         return Done;
     }
-
-    return compareWith(params, {});
+    return Done;
 }
 
 }  // namespace cli

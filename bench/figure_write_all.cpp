@@ -6,7 +6,7 @@
 #include "harness.h"
 
 #include "bulk/profile.h"
-#include "pages/tracker_run.h"
+#include "link/plan_run.h"
 
 #include <QRadioButton>
 
@@ -24,15 +24,15 @@ void writeAllFigure(Bench& bench)
     // One run, from its start to its end; false when a write was not verified or a compare did not
     // read the dump (a compare may find the numbers no button writes).
     const auto timed = [&rig, &profile](bool write, double* ms, int* sent) {
-        TrackerRun run(*rig.form);
+        PlanRun run(*rig.form);
         bool over = false, ok = false;
-        QObject::connect(&run, &TrackerRun::finished, [&](const TrackerRun::Result& r) {
+        QObject::connect(&run, &PlanRun::finished, [&](const PlanRun::Result& r) {
             over = true;
             ok = write ? r.outcome == QLatin1String("verified") : r.readBack;
-            *sent = r.sent + (r.readSent ? 1 : 0);
+            *sent = r.commandsSent();
         });
         const qint64 t0 = nowNs();
-        write ? run.write(profile) : run.compare(profile);
+        write ? run.write(profile) : run.verify(profile);
         spin([&over] { return over; }, 30000);
         *ms = toMs(nowNs() - t0);
         return over && ok;

@@ -61,6 +61,12 @@ void Engine::end()
 
 void Engine::tick()
 {
+    judge();
+    emit ticked();
+}
+
+void Engine::judge()
+{
     // A message box of this engine runs a nested event loop; the transaction it reports must not be
     // judged a second time meanwhile.
     if (modal_ > 0 || !timer_.isActive())
@@ -79,8 +85,8 @@ void Engine::tick()
         end();
         return;
     }
-    const Rule judge = *rule;   // a rule may replace rules; keep our copy alive
-    judge(monitor_);
+    const Rule apply = *rule;   // a rule may replace rules; keep our copy alive
+    apply(monitor_);
 }
 
 void Engine::receive(int event)

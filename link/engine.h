@@ -40,7 +40,7 @@ public:
     void send(Code code, const QString& command);
     void end();                               // pending code 0, flag false, watcher off
 
-    void tick();                              // one tick of the watcher (Timer1)
+    void tick();                              // one tick of the watcher (Timer1), then ticked()
     void receive(int event);                  // a notification of the port
     void portLost();                          // the open device went away
 
@@ -58,10 +58,14 @@ public:
     static constexpr int kMonitorKeep = 1 << 20;   // characters kept of a tracker that never stops
 
 signals:
+    // After every tick, judged or not: a run of many commands looks whether its transaction ended.
+    void ticked();
     void monitorReplaced(const QString& text);
     void monitorAppended(const QString& chunk);
 
 private:
+    void judge();
+
     Port& port_;
     Prompt& prompt_;
     QTimer timer_;

@@ -4,10 +4,13 @@
 
 namespace bulk {
 
-QString writtenSoFar(const Plan& plan, int acknowledged, int sent)
+QString writtenSoFar(const Plan& plan, int acknowledged, int sent, bool refused)
 {
     if (acknowledged == 0 && sent == 0)
         return QStringLiteral("nothing was written: no command was sent");
+    if (acknowledged == 0 && refused)
+        return QStringLiteral("nothing was written: the tracker refused the first command, %1")
+            .arg(rows::shown(plan.commands[0].line));
     if (acknowledged == 0)
         return QStringLiteral("no command was acknowledged; the tracker may have applied %1")
             .arg(rows::shown(plan.commands[0].line));
@@ -40,7 +43,9 @@ QString writtenSoFar(const Plan& plan, int acknowledged, int sent)
                           .arg(acknowledged)
                           .arg(plan.commands.size())
                           .arg(parts.join(QLatin1String("; ")));
-    if (sent > acknowledged)
+    if (sent > acknowledged && refused)
+        written += QStringLiteral("; refused by the tracker: %1").arg(rows::shown(plan.commands[sent - 1].line));
+    else if (sent > acknowledged)
         written += QStringLiteral("; sent without acknowledgement, perhaps applied: %1")
                        .arg(rows::shown(plan.commands[sent - 1].line));
     return written;

@@ -378,6 +378,19 @@ void Form2::nameByRow()
     }
 }
 
+QString Form2::pressTitle(const QString& button) const
+{
+    // "WRITE of OTHER-SET", "Apply of Cod 3": the button's caption and its row as the window shows them.
+    for (const RowName& r : kRowNames) {
+        if (button != QLatin1String(r.control))
+            continue;
+        if (!r.row)
+            return QString::fromLatin1(r.name);
+        return QStringLiteral("%1 of %2").arg(spoken(caption(button)), spoken(caption(QLatin1String(r.row))));
+    }
+    return button;
+}
+
 void Form2::setPortsSystem(const portstool::PortsSystem& system)
 {
     *portsSystem_ = system;

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/codes.h"
 #include "link/engine.h"
+#include "link/link.h"
 #include "link/prompt.h"
 #include "link/runner.h"
 
@@ -34,15 +35,15 @@ QString controlText(const QWidget* control);
 
 // The one window of the tool. Its controls carry their design names as objectName; each handler is
 // named after its control and event. The handlers share the engine's four values.
-class Form2 : public QWidget {
+class Form2 : public QWidget, public Link {
     Q_OBJECT
 public:
     Form2();                                     // real serial port and real message boxes
     Form2(Port* port, Prompt* prompt);           // injected (tests); not owned
     ~Form2() override;
 
-    Engine& engine() { return *engine_; }
-    Port& port() { return *port_; }
+    Engine& engine() override { return *engine_; }
+    Port& port() override { return *port_; }
 
     // Where the port list learns what each COM number stands for (tests stand in for the system).
     void setPortsSystem(const portstool::PortsSystem& system);
@@ -144,14 +145,14 @@ public:
     void showParams(const bulk::Params& params);
     bulk::Params readParams() const;
 
-    // Write All and Compare drive the engine and the rows themselves: meanwhile the engine's
-    // messages go to `prompt` instead of the boxes, and the commands are built from `fields`
-    // instead of the window's boxes. lend(nullptr) gives both back.
-    void lend(Prompt* prompt, std::optional<rows::Fields> fields = std::nullopt);
-    Runner& runner() { return *runner_; }
-    // The parameter dump for another reader than Read All: the reply goes to `taken`, and no box
-    // changes. False when nothing went out (the port is closed; the engine said so).
-    bool requestDump(std::function<void(const QString& reply)> taken);
+    // Write All and Compare run on the window's own link (link/plan_run.h): meanwhile the engine's
+    // messages go to the run instead of message boxes, the commands are built from the run's
+    // fields instead of the boxes, and the dump it asks for fills no box.
+    void lend(Prompt* prompt, std::optional<rows::Fields> fields = std::nullopt) override;
+    Runner& runner() override { return *runner_; }
+    // A button as the window's messages name it: "WRITE of OTHER-SET", "Apply of Over Speed(Km/h)".
+    QString pressTitle(const QString& button) const;
+    bool request(Code code, const QString& command, std::function<void(const QString& reply)> taken) override;
 
 signals:
     // After a read filled the window from a dump that carried the tracker's identity.
@@ -224,7 +225,7 @@ private:
     Prompt* prompt_;
     RelayPrompt relay_{nullptr};
     std::optional<rows::Fields> lentFields_;
-    std::function<void(const QString&)> dumpTaker_;
+    std::function<void(const QString&)> taker_;   // a run's request takes the reply
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<Runner> runner_;
     QHash<QString, QWidget*> controls_;

@@ -13,6 +13,7 @@ void Form2::Command6_Click()
     port_->discardInput();
     if (!engine_->ask(QStringLiteral("Are you sure you want to revert all the data?")))
         return;
+    taker_ = nullptr;
     engine_->prepare();
     for (const QString& box : readAllBoxes())
         setTxt(box, QString());
@@ -22,6 +23,11 @@ void Form2::Command6_Click()
 void Form2::wireInitialize()
 {
     engine_->setRule(Code::Initialize, [this](const QString& reply) {
+        if (const auto taken = std::exchange(taker_, nullptr)) {
+            engine_->end();
+            taken(reply);
+            return;
+        }
         const auto position = reply.indexOf(QStringLiteral("RESET!")) + 1;
         engine_->end();
         if (position < 4)

@@ -1,5 +1,5 @@
 #pragma once
-#include "pages/tracker_run.h"
+#include "link/plan_run.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -83,12 +83,13 @@ private:
     void apply(const bulk::Profile& profile);
     void portOpened(int number, int failure);
     void buildTrackerMenu();
-    void runFinished(const TrackerRun::Result& result);
-    QString summary(const TrackerRun::Result& result) const;
-    void showComparison(const TrackerRun::Result& result);
+    void runFinished(const PlanRun::Result& result);
+    QString summary(const PlanRun::Result& result) const;
+    void showComparison(const PlanRun::Result& result);
     void showIdentity(const bulk::Identity& identity);
-    void record(const TrackerRun::Result& result);
+    void record(const PlanRun::Result& result);
     QString portName() const;
+    QString stoppedWhere(const PlanRun::Result& result) const;
 
     Form2* form_;
     std::unique_ptr<FileChooser> ownedChooser_;
@@ -102,7 +103,7 @@ private:
 
     QAction* writeAll_ = nullptr;
     QAction* compare_ = nullptr;
-    TrackerRun* run_ = nullptr;
+    PlanRun* run_ = nullptr;
     bulk::Profile running_;                  // what the run under way writes or compares
     QPointer<QProgressDialog> progress_;
     QPointer<QDialog> comparison_;

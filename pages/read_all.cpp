@@ -10,7 +10,7 @@ constexpr QLatin1String kReadCommand("SETG");
 
 void Form2::readAll(const QStringList& boxesToEmpty)
 {
-    dumpTaker_ = nullptr;
+    taker_ = nullptr;
     if (!engine_->prologue())
         return;
     for (const QString& box : boxesToEmpty)
@@ -18,13 +18,13 @@ void Form2::readAll(const QStringList& boxesToEmpty)
     engine_->send(Code::ReadAll, kReadCommand);
 }
 
-bool Form2::requestDump(std::function<void(const QString& reply)> taken)
+bool Form2::request(Code code, const QString& command, std::function<void(const QString& reply)> taken)
 {
-    dumpTaker_ = nullptr;
+    taker_ = nullptr;
     if (!engine_->prologue())
         return false;
-    dumpTaker_ = std::move(taken);
-    engine_->send(Code::ReadAll, kReadCommand);
+    taker_ = std::move(taken);
+    engine_->send(code, command);
     return true;
 }
 
@@ -64,12 +64,12 @@ void Form2::applyDump(const QString& reply)
 void Form2::wireReadAll()
 {
     engine_->setRule(Code::ReadAll, [this](const QString& reply) {
-        if (!dumpTaker_) {
+        if (!taker_) {
             applyDump(reply);
             return;
         }
         // Taken once, as Read All takes its reply; the reader judges it, the boxes stay.
-        const auto taken = std::exchange(dumpTaker_, nullptr);
+        const auto taken = std::exchange(taker_, nullptr);
         engine_->end();
         taken(reply);
     });

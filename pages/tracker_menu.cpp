@@ -45,8 +45,8 @@ void MainWindow::buildTrackerMenu()
     connect(writeAll_, &QAction::triggered, this, &MainWindow::writeAll);
     connect(compare_, &QAction::triggered, this, &MainWindow::compareWithTracker);
 
-    run_ = new TrackerRun(*form_, this);
-    connect(run_, &TrackerRun::finished, this, &MainWindow::runFinished);
+    run_ = new PlanRun(*form_, this);
+    connect(run_, &PlanRun::finished, this, &MainWindow::runFinished);
 
     // Which tracker the window talked to last, beside the port hints, which come and go.
     identity_ = new QLabel(this);
@@ -111,11 +111,11 @@ void MainWindow::writeAll()
         dialog->show();
         emit dialog->canceled();
     });
-    connect(run_, &TrackerRun::commandSent, dialog, [dialog](int index, int count, const QString& line) {
+    connect(run_, &PlanRun::commandSent, dialog, [dialog](int index, int count, const QString& line) {
         dialog->setValue(index);
         dialog->setLabelText(QStringLiteral("[%1/%2] %3…").arg(index + 1).arg(count).arg(rows::visible(line)));
     });
-    connect(run_, &TrackerRun::readingBack, dialog, [dialog, total] {
+    connect(run_, &PlanRun::readingBack, dialog, [dialog, total] {
         dialog->setValue(total);
         dialog->setLabelText(QStringLiteral("Reading back (SETG)…"));
     });
@@ -133,10 +133,10 @@ void MainWindow::compareWithTracker()
     }
     // What the boxes hold, also values a write would refuse: those are differences too.
     running_ = currentProfile();
-    run_->compare(running_);
+    run_->verify(running_);
 }
 
-void MainWindow::runFinished(const TrackerRun::Result& result)
+void MainWindow::runFinished(const PlanRun::Result& result)
 {
     if (progress_)
         progress_->deleteLater();
@@ -144,18 +144,32 @@ void MainWindow::runFinished(const TrackerRun::Result& result)
     if (result.readBack)
         showIdentity(result.identity);
     record(result);
-    if (!result.wrote && result.readBack)
+    if (result.action != PlanRun::Action::Write && result.readBack)
         showComparison(result);
     else
         prompt_->inform(summary(result));
 }
 
-QString MainWindow::summary(const TrackerRun::Result& r) const
+QString MainWindow::stoppedWhere(const PlanRun::Result& r) const
+{
+    if (r.failedAt > r.total)
+        return QStringLiteral("reading the parameters (%1): %2").arg(r.failedCommand, r.cause);
+    if (r.failedAt == 0)
+        return r.cause;
+    return QStringLiteral("%1 failed at command %2 of %3, %4: %5")
+        .arg(form_->pressTitle(r.button))
+        .arg(r.failedAt)
+        .arg(r.total)
+        .arg(rows::shown(r.failedCommand), r.cause);
+}
+
+QString MainWindow::summary(const PlanRun::Result& r) const
 {
     const QString port = portName();
+    const bool wrote = r.action == PlanRun::Action::Write;
     QStringList lines;
-    if (!r.wrote) {
-        lines << QStringLiteral("Compare with the tracker on %1 failed:").arg(port) << r.why;
+    if (!wrote) {
+        lines << QStringLiteral("Compare with the tracker on %1 failed:").arg(port) << stoppedWhere(r);
     } else if (r.outcome == QLatin1String("verified")) {
         lines << QStringLiteral("Written to %1 and verified: %2 commands; the tracker holds what the window shows.")
                      .arg(port)
@@ -169,16 +183,16 @@ QString MainWindow::summary(const TrackerRun::Result& r) const
     } else if (r.outcome == QLatin1String("cancelled")) {
         lines << QStringLiteral("The write to %1 was cancelled.").arg(port) << r.written;
     } else if (r.failedAt > r.total) {
-        lines << QStringLiteral("Written to %1, but not verified:").arg(port) << r.why << r.written;
+        lines << QStringLiteral("Written to %1, but not verified:").arg(port) << stoppedWhere(r) << r.written;
     } else {
-        lines << QStringLiteral("The write to %1 stopped:").arg(port) << r.why << r.written;
+        lines << QStringLiteral("The write to %1 stopped:").arg(port) << stoppedWhere(r) << r.written;
     }
     if (r.readBack && !r.comparison.unverifiable.isEmpty())
         lines << notComparable(r.comparison);
     return lines.join(QLatin1Char('\n'));
 }
 
-void MainWindow::showComparison(const TrackerRun::Result& result)
+void MainWindow::showComparison(const PlanRun::Result& result)
 {
     // Beside the window rather than modal: the technician mends the boxes while reading it.
     if (comparison_)
@@ -230,30 +244,17 @@ void MainWindow::showIdentity(const bulk::Identity& identity)
                                 identity.softwareVersion.value_or(QString())));
 }
 
-void MainWindow::record(const TrackerRun::Result& result)
+void MainWindow::record(const PlanRun::Result& result)
 {
-    bulk::RecordEntry entry;
+    bulk::RecordEntry entry = run_->recordEntry();
     entry.program = QStringLiteral("korvane");
-    entry.action = result.wrote ? QStringLiteral("write") : QStringLiteral("compare");
+    if (result.action == PlanRun::Action::Verify)
+        entry.action = QStringLiteral("compare");
     entry.port = portName();
     entry.device = ports::devicePath(form_->port().number());
     entry.adapterSerial = bulk::adapterSerial(entry.device);
-    if (result.readBack)
-        entry.identity = result.identity;
-    entry.model = running_.model;
     if (fileProfile_ && *fileProfile_ == running_)
         entry.profileFile = profileFile_;
-    entry.profile = running_;
-    entry.outcome = result.outcome;
-    for (const bulk::Difference& d : result.comparison.differ)
-        entry.differs << d.key;
-    if (result.outcome == QLatin1String("failed")) {
-        entry.failedAt = result.failedAt;
-        entry.failedCommand = result.failedCommand;
-        entry.reply = result.reply;
-    }
-    // As korvane-cli counts them: the read-back is a command sent too.
-    entry.commandsSent = result.sent + (result.readSent ? 1 : 0);
     if (const QString warning = bulk::appendRecord(bulk::recordPath(), entry); !warning.isEmpty())
         statusBar()->showMessage(warning);
 }

@@ -256,7 +256,7 @@ private slots:
         // The tracker answered, so it may have taken the command: "nothing was written" would be a guess.
         QTest::newRow("refused on the first command") << QStringLiteral("SETC") << -1 << 1
             << QStringList{"failed at command 1 of 26",
-                           "no command was acknowledged; the tracker may have applied \"SETCinternet.fleet,"};
+                           "nothing was written: the tracker refused the first command, \"SETCinternet.fleet,"};
     }
     void aFailedCommandStopsTheWrite()
     {
