@@ -423,6 +423,12 @@ private slots:
         QTest::newRow("standard output on a full device")
             << QStringList{"read", "COM4"} << "/dev/full" << 5
             << "the tracker was read, but the profile could not be written to standard output";
+        QTest::newRow("info on a full device")
+            << QStringList{"info", "COM4"} << "/dev/full" << 5
+            << "the tracker was read, but its identity could not be written to standard output";
+        QTest::newRow("info --json on a full device")
+            << QStringList{"info", "COM4", "--json"} << "/dev/full" << 5
+            << "the tracker was read, but its identity could not be written to standard output";
         QTest::newRow("verify's report on a full device")
             << QStringList{"verify", "COM4", profileFile(QStringLiteral("differs.json"),
                                                          R"({"format": "korvane-profile", "version": 1,

@@ -108,6 +108,21 @@ private slots:
             "other.localHours: \"\" is refused (the window says \"PLS Input\")");
         bad("empty password", R"("other": {"password": ""})",
             "other.password: \"\" is refused (the window says \"Password can't NULL\")");
+        // Every separator of a free text's command, one key each: the one left out lets a command split.
+        bad("comma in the APN", R"("gprs": {"apn": "a,b"})",
+            "gprs.apn: \"a,b\" holds \",\" (\",\" separates the fields of its command or of the tracker's dump)");
+        bad("colon in the server", R"("gprs": {"serverIp": "a:1", "serverPort": "80"})",
+            "gprs.serverIp: \"a:1\" holds \":\" (\":\" separates the fields of its command or of the tracker's dump)");
+        bad("semicolon in the user", R"("gprs": {"apnUser": "u;v"})",
+            "gprs.apnUser: \"u;v\" holds \";\" (\";\" separates the fields of its command or of the tracker's dump)");
+        bad("comma in the HTTP address", R"("gprs": {"httpAddress": "h,x", "httpPort": "80"})",
+            "gprs.httpAddress: \"h,x\" holds \",\" (\",\" separates the fields of its command or of the tracker's dump)");
+        bad("semicolon in the HTTP address", R"("gprs": {"httpAddress": "h;x", "httpPort": "80"})",
+            "gprs.httpAddress: \"h;x\" holds \";\" (\";\" separates the fields of its command or of the tracker's dump)");
+        bad("semicolon in a coordinate", R"("fences": {"1": {"on": true, "side": "In", "coordinate": "N1;E2"}})",
+            "fences.1.coordinate: \"N1;E2\" holds \";\" (\";\" separates the fields of its command or of the tracker's dump)");
+        bad("comma in the password", R"("other": {"password": "12,34"})",
+            "other.password: \"12,34\" holds \",\" (\",\" separates the fields of its command or of the tracker's dump)");
         raw("port on a Petrel", profileText(R"("port": {"doorLevel": "High"})", "Petrel"),
             "port: the Petrel has no port functions (only Condor and Falcon have)");
         bad("fuel on a Condor", R"("other": {"fuel": "0,100,100,4200"})",

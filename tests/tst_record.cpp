@@ -57,6 +57,39 @@ private slots:
         }
     }
 
+    // Each value of an entry under its own name: a tracker's versions, IMEI and the failed command
+    // are told apart by their values, all different.
+    void eachValueStandsUnderItsName()
+    {
+        bulk::RecordEntry e;
+        e.program = QStringLiteral("korvane-cli");
+        e.action = QStringLiteral("write");
+        e.port = QStringLiteral("COM4");
+        e.device = QStringLiteral("/dev/pts/7");
+        e.identity.imei = QStringLiteral("864000000000042");
+        e.identity.hardwareVersion = QStringLiteral("HW-3.2");
+        e.identity.softwareVersion = QStringLiteral("SW-7.9");
+        e.model = bulk::Model::Falcon;
+        e.outcome = QStringLiteral("failed");
+        e.failedAt = 12;
+        e.failedCommand = QStringLiteral("SETL-05:30");
+        e.reply = QStringLiteral("ERROR!");
+        e.commandsSent = 12;
+        const QByteArray line = bulk::recordLine(e);
+        QVERIFY(line.endsWith('\n'));
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QCOMPARE(o.value("imei").toString(), QString("864000000000042"));
+        QCOMPARE(o.value("hardwareVersion").toString(), QString("HW-3.2"));
+        QCOMPARE(o.value("softwareVersion").toString(), QString("SW-7.9"));
+        QCOMPARE(o.value("model").toString(), QString("Falcon"));
+        QCOMPARE(o.value("port").toString(), QString("COM4"));
+        QCOMPARE(o.value("device").toString(), QString("/dev/pts/7"));
+        QCOMPARE(o.value("failedAt").toInt(), 12);
+        QCOMPARE(o.value("failedCommand").toString(), QString("SETL-05:30"));
+        QCOMPARE(o.value("reply").toString(), QString("ERROR!"));
+        QCOMPARE(o.value("commandsSent").toInt(), 12);
+    }
+
     void aFileThatCannotBeWrittenIsAWarning()
     {
         QTemporaryDir dir;
