@@ -279,14 +279,19 @@ Comparison compare(const Profile& profile, const Params& read, const QStringList
     Comparison c;
     const QMap<QString, QString> actual = valuesOf(profileOf(profile.model, read).params);
     const QMap<QString, QString> expected = valuesOf(profile.params);
+    const Plan planned = plan(profile);
     // In forEachField() order, as the profile lists its fields.
     forEachField(profile.params, [&](const QString& key, const auto& field) {
         if (!field || leaveOut.contains(key))
             return;
-        if (!actual.contains(key))
+        if (!actual.contains(key)) {
             c.unverifiable << key;
-        else if (actual.value(key) != expected.value(key))
-            c.differ << Difference{key, expected.value(key), actual.value(key)};
+        } else if (actual.value(key) != expected.value(key)) {
+            const qsizetype at = planned.passedOverKeys.indexOf(key);
+            // "key (reason)": the reason alone.
+            const QString why = at < 0 ? QString() : planned.passedOver[at].mid(key.size() + 2).chopped(1);
+            c.differ << Difference{key, expected.value(key), actual.value(key), why};
+        }
     });
     return c;
 }

@@ -63,6 +63,7 @@ struct Difference {
     QString key;
     QString expected;    // in the profile
     QString actual;      // read back
+    QString notWritten;  // why a write of the profile does not send it ("" when it does)
 };
 
 struct Comparison {
@@ -71,7 +72,8 @@ struct Comparison {
 };
 
 // The fields of `profile` against the parameters read from a tracker of the same model, but for
-// those left out (a write's read-back leaves out what the write passed over).
+// those left out. A write's read-back and a verify compare every field alike: a difference in a
+// field the write passes over is a difference too, with the reason the write does not send it.
 Comparison compare(const Profile& profile, const Params& read, const QStringList& leaveOut = {});
 
 // A profile's group keys as the messages name them.

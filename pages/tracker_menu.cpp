@@ -179,7 +179,8 @@ QString MainWindow::summary(const PlanRun::Result& r) const
                      .arg(port)
                      .arg(r.total);
         for (const bulk::Difference& d : r.comparison.differ)
-            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual);
+            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual) +
+                         (d.notWritten.isEmpty() ? QString() : QStringLiteral(" (not written: %1)").arg(d.notWritten));
     } else if (r.outcome == QLatin1String("cancelled")) {
         lines << QStringLiteral("The write to %1 was cancelled.").arg(port) << r.written;
     } else if (r.failedAt > r.total) {

@@ -405,6 +405,46 @@ private slots:
         QCOMPARE(cli({"verify", "COM4", file}).code, 0);
     }
 
+    // A write's verdict is the one verify gives on the same tracker: a field the write does not
+    // send and the tracker holds otherwise is a difference of both, named with the reason.
+    void writeAndVerifyAgreeOnWhatTheWriteCannotSend_data()
+    {
+        QTest::addColumn<QStringList>("write");
+        QTest::addColumn<QStringList>("verify");
+        QTest::addColumn<QString>("difference");
+        const QByteArray tel = R"("telephones": {"1": "5551", "2": "", "3": "", "4": "", "5": "", "6": "", "7": "5557", "8": ""})";
+        QTest::newRow("telephone 7") << withProfile("write", "Petrel", tel) << withProfile("verify", "Petrel", tel)
+                                     << "telephones.7: profile \"5557\", tracker \"\" (not written: slots 6 to 8 are "
+                                        "disabled in the window: no button writes them)\n";
+        const QByteArray fences = R"("fences": {"1": {"on": false, "side": "In", "coordinate": ""},
+            "2": {"on": false, "side": "In", "coordinate": ""}, "3": {"on": false, "side": "In", "coordinate": ""},
+            "4": {"on": false, "side": "In", "coordinate": ""}, "5": {"on": false, "side": "In", "coordinate": ""}})";
+        QTest::newRow("an off fence's coordinate")
+            << withProfile("write", "Petrel", fences) << withProfile("verify", "Petrel", fences)
+            << "fences.2.coordinate: profile \"\", tracker \"N1,E2,N3,E4\" (not written: its command does not carry "
+               "it in this state)\n";
+    }
+    void writeAndVerifyAgreeOnWhatTheWriteCannotSend()
+    {
+        QFETCH(QStringList, write);
+        QFETCH(QStringList, verify);
+        QFETCH(QString, difference);
+        state().fences->fence[1].coordinate = QStringLiteral("N1,E2,N3,E4");
+        const CliRun w = cli(write + QStringList{"-q"});
+        QCOMPARE(w.code, 1);
+        QCOMPARE(QString::fromUtf8(w.out), difference);
+        const CliRun v = cli(verify);
+        QCOMPARE(v.code, 1);
+        QCOMPARE(QString::fromUtf8(v.out), difference);
+        const QStringList records = QString::fromUtf8([this] {
+            QFile f(files_.filePath(QStringLiteral("state/korvane/record.jsonl")));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(records.size() >= 2);
+        for (const QString& line : records.mid(records.size() - 2))   // the record is shared by every case
+            QCOMPARE(QJsonDocument::fromJson(line.toUtf8()).object().value("outcome").toString(), QString("differs"));
+    }
+
     // Output that is not written is no success: refused before anything is sent when it cannot be
     // written at all, status 5 when the tracker was read; an old file is kept.
     void outputThatIsNotWrittenIsNoSuccess_data()
