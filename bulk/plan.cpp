@@ -217,6 +217,11 @@ std::vector<Refusal> refusals(const Profile& profile)
     if (p.other && p.other->fuel && !hasFuel(profile.model))
         out.push_back({QStringLiteral("other.fuel"), QString(), true, false,
                        QStringLiteral("the %1 has no fuel sensor").arg(model), QStringLiteral("only Falcon and Harrier have")});
+    // The WRITE sends the server's port only after its address: without one, the port would be
+    // dropped and never verify.
+    if (p.gprs && p.gprs->serverPort && !p.gprs->serverPort->isEmpty() && p.gprs->serverIp && p.gprs->serverIp->isEmpty())
+        out.push_back({QStringLiteral("gprs.serverPort"), *p.gprs->serverPort, false, false,
+                       QStringLiteral("has no server"), QStringLiteral("gprs.serverIp is \"\": a write sends a port only with its server")});
 
     const Plan planned = plan(profile);
     const rows::Fields& f = planned.fields;

@@ -100,6 +100,8 @@ private slots:
             "gprs.intervalUnit: missing (the window says \"PLS Select Time Unit!\")");
         bad("server, no port", R"("gprs": {"serverIp": "10.0.0.1", "serverPort": ""})",
             "gprs.serverPort: \"\" is refused (the window says \"PLS Input Port\")");
+        bad("port, no server", R"("gprs": {"apn": "a", "serverIp": "", "serverPort": "0"})",
+            "gprs.serverPort: \"0\" has no server (gprs.serverIp is \"\": a write sends a port only with its server)");
         bad("fence on, no place", R"("fences": {"5": {"on": true, "side": "In"}})",
             "fences.5.coordinate: missing (the window says \"PLS Input The Coordinate for GEO-FENCE\")");
         bad("telephone with a dump letter", R"("telephones": {"1": "55C5"})",
