@@ -3,15 +3,11 @@
 // was written, and the record's line. The expected lines are written out as the tracker sees them.
 #include "bulk/profile.h"
 #include "bulk/record.h"
-#include "link/link.h"
-#include "link/plan_run.h"
-#include "sim/tracker.h"
-#include "support/fakes.h"
+#include "support/sim_link.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
-#include <functional>
 
 namespace {
 
@@ -42,63 +38,7 @@ const QStringList kChainLines = {"SETCfleet.apn,10.1.2.3:7001", "SETOu1,p1", "SE
 const QStringList kFenceLines = {"SETI1,1,0,N22.1,E113.1,N22.2,E113.2", "SETI2,0,1#", "SETI3,1,1,N1,E2,N3,E4",
                                  "SETI4,0,0#", "SETI5,0,0#"};
 
-struct Bench {
-    FakePort port;
-    TrackerLink link{port};
-    PlanRun run{link};
-    sim::Tracker tracker;
-    std::optional<PlanRun::Result> ended;
-    QStringList acknowledged;   // as the run told them, "index line"
-    int answered = 0;           // lines of the wire the peer has seen
-
-    // How the tracker answers one line; by default as a tracker does.
-    std::function<QString(const QString&)> peer = [this](const QString& line) { return tracker.handle(line); };
-
-    Bench()
-    {
-        // Ticks come from the test alone.
-        link.engine().timer().setInterval(1 << 30);
-        port.open();
-        QObject::connect(&run, &PlanRun::finished, [this](const PlanRun::Result& r) { ended = r; });
-        QObject::connect(&run, &PlanRun::commandAcknowledged, [this](int index, int, const QString& line) {
-            acknowledged << QStringLiteral("%1 %2").arg(index).arg(line);
-        });
-    }
-    QStringList wire() const
-    {
-        QStringList lines;
-        for (QString w : port.written)
-            lines << w.chopped(2);
-        return lines;
-    }
-    void tick()
-    {
-        link.engine().tick();
-        QCoreApplication::processEvents();
-    }
-    // One step of the world: a new line is answered by the peer, else the watcher ticks.
-    void step()
-    {
-        QCoreApplication::processEvents();
-        if (port.written.size() > answered) {
-            const QString line = port.written[answered++].chopped(2);
-            if (const QString reply = peer(line); !reply.isEmpty())
-                port.deliver(reply);
-        } else if (link.engine().timer().isActive()) {
-            tick();
-        }
-    }
-    // Until the run ends or `until` says so; false when neither came within a bound.
-    bool serve(const std::function<bool()>& until = nullptr)
-    {
-        for (int i = 0; i < 2000; ++i) {
-            if (ended || (until && until()))
-                return true;
-            step();
-        }
-        return false;
-    }
-};
+using Bench = SimLink;
 
 }  // namespace
 
