@@ -143,6 +143,10 @@ public:
     void showParams(const bulk::DumpRead& read);
     void showParams(const bulk::Params& params);
     bulk::Params readParams() const;
+    // What the window lacks for the fields of `table` (their boxes, labels and places in a read's
+    // order) and for the row table (its buttons' spoken names), with fields::problems(): one line
+    // each, empty when whole. The window stops at start when it is not.
+    QStringList startupProblems(const std::vector<fields::Field>& table = fields::all()) const;
 
     // Write All and Compare drive the engine and the rows themselves: meanwhile the engine's
     // messages go to `prompt` instead of the boxes, and the commands are built from `fields`
@@ -168,6 +172,7 @@ private:
     void groupOptions();
     void describeForAssistiveTools();
     void nameByRow();
+    static QStringList unnamedRowButtons();
     void setTabOrder();
     void wireHandlers();
     void wireReadAll();
