@@ -161,6 +161,25 @@ private slots:
         }
     }
 
+    // The profile's documentation names every field a profile holds, by the last part of its key as
+    // its tables list it; the numbered telephones are documented by their numbers together.
+    void everyProfileFieldIsDocumented()
+    {
+        QFile doc(QStringLiteral(KORVANE_SOURCE_DIR "/docs/PROFILE.md"));
+        QVERIFY(doc.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(doc.readAll());
+        int documented = 0;
+        for (const fields::Field& f : fields::all()) {
+            // The tracker's own switches and its identity are never in a profile.
+            if (f.boxes.isEmpty() || f.key.startsWith("identity.") || f.key.startsWith("telephones."))
+                continue;
+            QVERIFY2(text.contains('`' + f.key.section('.', -1) + '`'), qPrintable(f.key + " is not in docs/PROFILE.md"));
+            ++documented;
+        }
+        QCOMPARE(documented, 41);   // 9 of gprs, 15 of the fences, 9 other settings, 4 port, 4 special
+        QVERIFY(text.contains("`\"1\"` to `\"8\"`"));
+    }
+
     // The real table lacks nothing, and neither does the window.
     void theTableIsWhole()
     {
