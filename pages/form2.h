@@ -144,7 +144,8 @@ public:
     void showParams(const bulk::Params& params);
     bulk::Params readParams() const;
     // What the window lacks for the fields of `table` (their boxes, labels and places in a read's
-    // order) and for the row table (its buttons' spoken names), with fields::problems(): one line
+    // order) and for the row table (its buttons' handlers and spoken names), with
+    // fields::problems(): one line
     // each, empty when whole. The window stops at start when it is not.
     QStringList startupProblems(const std::vector<fields::Field>& table = fields::all()) const;
 
@@ -172,7 +173,7 @@ private:
     void groupOptions();
     void describeForAssistiveTools();
     void nameByRow();
-    static QStringList unnamedRowButtons();
+    static QStringList rowTableProblems();
     void setTabOrder();
     void wireHandlers();
     void wireReadAll();

@@ -178,6 +178,6 @@ QStringList Form2::startupProblems(const std::vector<fields::Field>& table) cons
     for (const fields::Field& f : table)
         if (!f.boxes.isEmpty() && shown.count(f.key) != 1)
             out << QStringLiteral("%1: shown %2 times by a read (pages/params_view.cpp)").arg(f.key).arg(shown.count(f.key));
-    out += unnamedRowButtons();
+    out += rowTableProblems();
     return out;
 }
