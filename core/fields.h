@@ -14,6 +14,14 @@
 // it. The field walk (bulk::forEachField), the forms (rows::forms), the window's mapping and show
 // order (pages/params_view.cpp), the boxes' accessible names and the captions in the window's
 // messages are all read from here. problems() and Form2's start-up check say what an entry lacks.
+//
+// A new row with a field of its own takes: the member (core/params.h) and its entry here; the
+// builder (core/commands.*), its pending code (core/codes.h), the row and its place in the write
+// order (core/rows.cpp); the handler (pages/form2.h and the frame's unit), the controls
+// (pages/layout.cpp), the field's place in a read's order (pages/params_view.cpp) and the Apply
+// button's spoken name (pages/form2.cpp); the simulator (sim/tracker.cpp); docs/PROFILE.md; and
+// the tests' lists of fields (everyField() in tests/tst_fields.cpp, tests/tst_field_table.cpp).
+// Leaving one out fails the build, the start-up check or one of those tests.
 namespace fields {
 
 // What a text must look like so that the command carries it whole and the tracker's dump gives it
