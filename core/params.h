@@ -19,7 +19,8 @@
 //   The window has no such switch: it shows an off setting as "000" (or "00%"), and the write
 //   commands derive the flag from that text. A value read back from the window leaves them absent.
 // - forEachField() visits every field with a stable key ("gprs.apn", "telephones.3",
-//   "fences.2.side"), in the order of the groups below.
+//   "fences.2.side"), in the order of the groups below. Each field is declared once, in the table
+//   of core/fields.cpp, which that walk reads.
 namespace bulk {
 
 // The tracker model chosen in "Model-Select"; it is not a parameter of the tracker but decides which
@@ -133,74 +134,6 @@ QString name(LockType v);
 QString name(InputTel v);
 QString name(SosOutTel v);
 
-// Calls f(key, field) for every field (present or not) of every group present; P is Params or
-// const Params, and field is the std::optional member itself.
-template <class P, class F>
-void forEachField(P& p, F&& f)
-{
-    if (p.gprs) {
-        auto& g = *p.gprs;
-        f(QStringLiteral("gprs.apn"), g.apn);
-        f(QStringLiteral("gprs.apnUser"), g.apnUser);
-        f(QStringLiteral("gprs.apnPassword"), g.apnPassword);
-        f(QStringLiteral("gprs.serverIp"), g.serverIp);
-        f(QStringLiteral("gprs.serverPort"), g.serverPort);
-        f(QStringLiteral("gprs.httpAddress"), g.httpAddress);
-        f(QStringLiteral("gprs.httpPort"), g.httpPort);
-        f(QStringLiteral("gprs.interval"), g.interval);
-        f(QStringLiteral("gprs.intervalUnit"), g.intervalUnit);
-        f(QStringLiteral("gprs.intervalOn"), g.intervalOn);
-    }
-    if (p.telephones) {
-        for (int i = 0; i < 8; ++i)
-            f(QStringLiteral("telephones.%1").arg(i + 1), p.telephones->number[i]);
-    }
-    if (p.fences) {
-        for (int i = 0; i < 5; ++i) {
-            auto& fence = p.fences->fence[i];
-            const QString key = QStringLiteral("fences.%1.").arg(i + 1);
-            f(key + QLatin1String("on"), fence.on);
-            f(key + QLatin1String("side"), fence.side);
-            f(key + QLatin1String("coordinate"), fence.coordinate);
-        }
-    }
-    if (p.other) {
-        auto& o = *p.other;
-        f(QStringLiteral("other.lowBattery"), o.lowBattery);
-        f(QStringLiteral("other.lowBatteryOn"), o.lowBatteryOn);
-        f(QStringLiteral("other.overSpeed"), o.overSpeed);
-        f(QStringLiteral("other.overSpeedOn"), o.overSpeedOn);
-        f(QStringLiteral("other.localHours"), o.localHours);
-        f(QStringLiteral("other.localMinutes"), o.localMinutes);
-        f(QStringLiteral("other.fuel"), o.fuel);
-        f(QStringLiteral("other.shakeStep"), o.shakeStep);
-        f(QStringLiteral("other.odometer"), o.odometer);
-        f(QStringLiteral("other.displacement"), o.displacement);
-        f(QStringLiteral("other.displacementOn"), o.displacementOn);
-        f(QStringLiteral("other.password"), o.password);
-    }
-    if (p.port) {
-        auto& o = *p.port;
-        f(QStringLiteral("port.doorLevel"), o.doorLevel);
-        f(QStringLiteral("port.armFunction"), o.armFunction);
-        f(QStringLiteral("port.armLevel"), o.armLevel);
-        f(QStringLiteral("port.lineFunction"), o.lineFunction);
-    }
-    if (p.special) {
-        auto& s = *p.special;
-        f(QStringLiteral("special.lockType"), s.lockType);
-        f(QStringLiteral("special.doorLevel"), s.doorLevel);
-        f(QStringLiteral("special.inputTel"), s.inputTel);
-        f(QStringLiteral("special.sosOutTel"), s.sosOutTel);
-    }
-    if (p.identity) {
-        auto& i = *p.identity;
-        f(QStringLiteral("identity.imei"), i.imei);
-        f(QStringLiteral("identity.hardwareVersion"), i.hardwareVersion);
-        f(QStringLiteral("identity.softwareVersion"), i.softwareVersion);
-    }
-}
-
 // Every field present in `from` put into `into` (its groups made present as needed); the others
 // are left as they are.
 void overlay(Params& into, const Params& from);
@@ -210,3 +143,6 @@ void overlay(Params& into, const Params& from);
 QStringList describe(const Params& p);
 
 }  // namespace bulk
+
+// The field walk, bulk::forEachField(), reads the table of fields.
+#include "core/fields.h"

@@ -253,67 +253,6 @@ const QStringList& dumpMarkers()
     return markers;
 }
 
-// A free text: any printable ASCII but its separators, up to a length.
-Form freeText(const char* key, const char* shape, int maxLength, const char* separators)
-{
-    return Form{QLatin1String(key), QLatin1String(shape), maxLength, QString(), QLatin1String(separators), -1, QString()};
-}
-
-// A text of a fixed shape, perhaps a number with a bound.
-Form shaped(const QString& key, const char* shape, int maxLength, const QString& pattern, int maxValue = -1,
-            const char* range = "")
-{
-    return Form{key, QLatin1String(shape), maxLength, pattern, QString(), maxValue, QLatin1String(range)};
-}
-
-std::vector<Form> makeForms()
-{
-    const QString digits3 = QStringLiteral("[0-9]{3}");
-    const QString port = QStringLiteral("[0-9]{0,5}");
-    std::vector<Form> f = {
-        freeText("gprs.apn", "up to 100 characters", 100, ",;:"),
-        freeText("gprs.apnUser", "up to 64 characters", 64, ",;:"),
-        freeText("gprs.apnPassword", "up to 64 characters", 64, ",;:"),
-        freeText("gprs.serverIp", "an address of up to 100 characters", 100, ",;:"),
-        shaped(QStringLiteral("gprs.serverPort"), "up to five digits (empty without a server)", 5, port, 65535,
-               "0 to 65535"),
-        freeText("gprs.httpAddress", "up to 200 characters", 200, ",;"),
-        shaped(QStringLiteral("gprs.httpPort"), "up to five digits", 5, port, 65535, "0 to 65535"),
-        shaped(QStringLiteral("gprs.interval"), "three digits (\"030\"), \"000\" for off", 3, digits3, 255,
-               "000 to 255"),
-        freeText("fences.N.coordinate", "up to 100 characters", 100, ";"),
-        shaped(QStringLiteral("other.lowBattery"), "a level and \"%\" (\"45%\"), \"00%\" for off", 4,
-               QStringLiteral("[0-9]{1,3}%"), 255, "0 to 255"),
-        shaped(QStringLiteral("other.overSpeed"), "three digits (\"120\"), \"000\" for off", 3, digits3, 250,
-               "000 to 250"),
-        shaped(QStringLiteral("other.localHours"), "a sign and two digits (\"+08\")", 3,
-               QStringLiteral("[+-][0-9]{2}"), 23, "-23 to +23"),
-        shaped(QStringLiteral("other.localMinutes"), "\"00\", \"15\", \"30\" or \"45\"", 2,
-               QStringLiteral("00|15|30|45")),
-        shaped(QStringLiteral("other.fuel"), "\"y1,v1,y2,v2\" in digits", 40,
-               QStringLiteral("([0-9.]+(,[0-9.]+){3})?")),
-        shaped(QStringLiteral("other.shakeStep"), "one digit, \"0\" (off) to \"4\"", 1, QStringLiteral("[0-4]")),
-        shaped(QStringLiteral("other.odometer"), "six digits (\"\" sends \"000000\")", 6,
-               QStringLiteral("([0-9]{6})?")),
-        shaped(QStringLiteral("other.displacement"), "three digits (\"010\"), \"000\" for off", 3, digits3, 255,
-               "000 to 255"),
-        freeText("other.password", "1 to 16 characters", 16, ",;"),
-    };
-    // Letters "A" to "H" mark the numbers in the dump, so a number holds digits and "+*#" alone.
-    for (int n = 1; n <= 8; ++n)
-        f.push_back(shaped(QStringLiteral("telephones.%1").arg(n),
-                           "up to 20 digits, \"+\", \"*\" or \"#\"; \"\" for none", 20, QStringLiteral("[0-9+*#]*")));
-    return f;
-}
-
-// "fences.3.coordinate" has the form of "fences.N.coordinate".
-QString formKey(const QString& key)
-{
-    static const QRegularExpression fence(QStringLiteral("^fences\\.[1-5]\\."));
-    QString k = key;
-    return k.replace(fence, QStringLiteral("fences.N."));
-}
-
 bool matchesWhole(const QString& pattern, const QString& value)
 {
     const QRegularExpression re(QRegularExpression::anchoredPattern(pattern));
@@ -324,17 +263,20 @@ bool matchesWhole(const QString& pattern, const QString& value)
 
 const std::vector<Form>& forms()
 {
-    static const std::vector<Form> all = makeForms();
+    static const std::vector<Form> all = [] {
+        std::vector<Form> f;
+        for (const fields::Field& field : fields::all())
+            if (field.form)
+                f.push_back(*field.form);
+        return f;
+    }();
     return all;
 }
 
 const Form* form(const QString& key)
 {
-    const QString k = formKey(key);
-    for (const Form& f : forms())
-        if (f.key == k)
-            return &f;
-    return nullptr;
+    const fields::Field* f = fields::field(key);
+    return f && f->form ? &*f->form : nullptr;
 }
 
 QString visible(const QString& text, int keep)

@@ -53,16 +53,8 @@ const Chain* chain(const QString& button);
 // ---- what each field may hold --------------------------------------------------------------
 
 // A field's form: what a text must look like so that the command carries it whole and the
-// tracker's dump gives it back unchanged. Declared once per field, beside the rows that send it.
-struct Form {
-    QString key;          // "gprs.apn", "telephones.3", "fences.2.coordinate"
-    QString shape;        // for people: "three digits (\"030\"), \"000\" for off"
-    int maxLength = 0;
-    QString pattern;      // the whole text must match this (empty: any printable ASCII)
-    QString separators;   // characters that would split the command or the dump
-    int maxValue = -1;    // for numbers: the largest the tracker keeps (-1: no bound)
-    QString range;        // how the bound reads in a message ("000 to 250")
-};
+// tracker's dump gives it back unchanged. Declared with the field, in the table of core/fields.cpp.
+using Form = fields::Form;
 
 // Every text field a row sends, with its form.
 const std::vector<Form>& forms();

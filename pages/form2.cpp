@@ -256,6 +256,9 @@ void Form2::build()
 
     monitorView_ = static_cast<MonitorView*>(ctl(QStringLiteral("Text24")));
 
+    // A field or a row left out of one of the window's tables stops it here, in every build.
+    if (const QStringList problems = startupProblems(); !problems.isEmpty())
+        qFatal("Form2: %s", qPrintable(problems.join(QLatin1String("; "))));
     describeForAssistiveTools();
     setTabOrder();
     wireHandlers();
@@ -285,32 +288,26 @@ void Form2::groupOptions()
 void Form2::describeForAssistiveTools()
 {
     // Screen readers and UI test tools find each box by the label of its row, and are told which
-    // label that is (a box with no label of its own has none).
-    const struct { const char* box; const char* name; const char* label; } names[] = {
-        {"Text2", "IMEI", "Label2"}, {"Text22", "ID", "Label26"}, {"Text1", "APN", "Label1"},
-        {"Text19", "Name", "Label27"}, {"Text20", "PSW", "Label28"}, {"Text3", "IP", "Label3"},
-        {"Text5", "IP PORT", "Label5"}, {"Text4", "HTTP", "Label4"}, {"Text31", "HTTP PORT", "Label32"},
-        {"Text21", "Interval", "Label29"}, {"Combo1", "Connection type", nullptr},
-        {"Text6", "ONE TEL", "Label6"}, {"Text7", "TWO TEL", "Label7"}, {"Text8", "THREE TEL", "Label8"},
-        {"Text25", "FOUR TEL", "Label21"}, {"Text26", "FIV TEL", "Label37"}, {"Text27", "SIX TEL", "Label38"},
-        {"Text28", "Seven TEL", "Label39"}, {"Text29", "Eight TEL", "Label40"},
-        {"Combo3", "LOW BAT", "Label9"}, {"Text9", "Over Speed(Km/h)", "Label10"},
-        {"Text15", "Local T hours", "Label12"}, {"Combo4", "Local T minutes", nullptr},
-        {"Text16", "Fuel", "Label19"}, {"Text32", "Shake Step", "Label33"}, {"Text18", "Hodometer(Km)", "Label22"},
-        {"Text33", "Displacement(10m)", "Label34"}, {"Text17", "Password", "Label20"},
-        {"Text10", "Cod 1", "Label14"}, {"Text11", "Cod 2", "Label15"}, {"Text12", "Cod 3", "Label16"},
-        {"Text13", "Cod 4", "Label17"}, {"Text14", "Cod 5", "Label18"}, {"Combo2", "COM port", nullptr},
-        {"Text24", "Receive monitor", nullptr}, {"Text30", "HW-Ver:", "Label30"}, {"Text23", "SW-Ver:", "Label31"},
-    };
-    for (const auto& n : names) {
-        QWidget* box = ctl(QLatin1String(n.box));
-        box->setAccessibleName(QString::fromLatin1(n.name));
+    // label that is (a box with no label of its own has none). The fields' boxes are named by the
+    // table of fields, the other boxes here.
+    const auto name = [this](const QString& boxName, const QString& spoken, const QString& label) {
+        QWidget* box = ctl(boxName);
+        box->setAccessibleName(spoken);
         // The line edit of an editable combo box is what takes the typing: it carries the name too.
         if (auto* combo = qobject_cast<QComboBox*>(box))
-            combo->lineEdit()->setAccessibleName(box->accessibleName());
-        if (n.label)
-            static_cast<QLabel*>(ctl(QLatin1String(n.label)))->setBuddy(box);
-    }
+            combo->lineEdit()->setAccessibleName(spoken);
+        if (!label.isEmpty())
+            static_cast<QLabel*>(ctl(label))->setBuddy(box);
+    };
+    for (const fields::Field& f : fields::all())
+        if (!f.spoken.isEmpty())
+            name(f.boxes.first(), f.spoken, f.label);
+    const struct { const char* box; const char* name; const char* label; } others[] = {
+        {"Text22", "ID", "Label26"}, {"Combo1", "Connection type", ""}, {"Combo2", "COM port", ""},
+        {"Text24", "Receive monitor", ""},
+    };
+    for (const auto& n : others)
+        name(QLatin1String(n.box), QLatin1String(n.name), QLatin1String(n.label));
     // The pulse description is read as it is shown; empty, it has nothing to say, and a nameless
     // label is read by the frame it sits in.
     auto* label25 = static_cast<QLabel*>(ctl(QStringLiteral("Label25")));
@@ -357,6 +354,15 @@ const RowName kRowNames[] = {
     {"Command5", "OPEN or CLOSE the port", nullptr},
 };
 
+// The buttons that are no row: the port, the read and the reset.
+const struct {
+    const char* button;
+    void (Form2::*handler)();
+} kNoRowClicks[] = {
+    {"Command5", &Form2::Command5_Click}, {"Command8", &Form2::Command8_Click},
+    {"Command3", &Form2::Command3_Click}, {"Command6", &Form2::Command6_Click},
+};
+
 // A caption as read aloud: one ampersand, no line breaks, no doubled blanks.
 QString spoken(const QString& caption)
 {
@@ -389,6 +395,39 @@ QString Form2::pressTitle(const QString& button) const
         return QStringLiteral("%1 of %2").arg(spoken(caption(button)), spoken(caption(QLatin1String(r.row))));
     }
     return button;
+}
+
+QStringList Form2::rowTableProblems()
+{
+    QStringList out;
+    // A button's handler that no row, chain or other click calls leaves the button dead.
+    for (int i = staticMetaObject.methodOffset(); i < staticMetaObject.methodCount(); ++i) {
+        const QByteArray handler = staticMetaObject.method(i).methodSignature();
+        static const QRegularExpression click(QStringLiteral("^(Command\\d+)_Click\\(\\)$"));
+        const QString button = click.match(QString::fromLatin1(handler)).captured(1);
+        const bool other = std::any_of(std::begin(kNoRowClicks), std::end(kNoRowClicks),
+                                       [&](const auto& c) { return button == QLatin1String(c.button); });
+        if (!button.isEmpty() && !rows::row(button) && !rows::chain(button) && !other)
+            out << QStringLiteral("%1: its handler is in no row or chain (core/rows.cpp)").arg(QString::fromLatin1(handler));
+    }
+    // "Apply" and "WRITE" alone say nothing of the row; "Cut Off" or "Lock" say what they do.
+    const auto check = [&out](const char* button) {
+        for (int i = 0; i < layout::kControlCount; ++i) {
+            const layout::Control& c = layout::kControls[i];
+            if (std::string_view(c.name) != button)
+                continue;
+            const std::string_view caption(c.caption);
+            const bool named = std::any_of(std::begin(kRowNames), std::end(kRowNames),
+                                           [button](const RowName& r) { return std::string_view(r.control) == button; });
+            if ((caption == "Apply" || caption == "WRITE") && !named)
+                out << QStringLiteral("%1: no spoken name for its row (kRowNames)").arg(QLatin1String(button));
+        }
+    };
+    for (const rows::Row& row : rows::allRows())
+        check(row.button);
+    for (const rows::Chain& chain : rows::allChains())
+        check(chain.button);
+    return out;
 }
 
 void Form2::setPortsSystem(const portstool::PortsSystem& system)
@@ -639,15 +678,10 @@ void Form2::wireHandlers()
         wire(row.button);
     for (const rows::Chain& chain : rows::allChains())
         wire(chain.button);
-    // The buttons that are no row: the port, the read and the reset.
-    using Handler = void (Form2::*)();
-    const struct { const char* button; Handler handler; } clicks[] = {
-        {"Command5", &Form2::Command5_Click}, {"Command8", &Form2::Command8_Click},
-        {"Command3", &Form2::Command3_Click}, {"Command6", &Form2::Command6_Click},
-    };
-    for (const auto& c : clicks)
+    for (const auto& c : kNoRowClicks)
         onClick(QLatin1String(c.button), [this, handler = c.handler] { (this->*handler)(); });
     // An option's handler runs when it becomes selected, also by code.
+    using Handler = void (Form2::*)();
     const struct { const char* option; Handler handler; } selects[] = {
         {"Option6", &Form2::Option6_Click},   {"Option7", &Form2::Option7_Click},   {"Option8", &Form2::Option8_Click},
         {"Option9", &Form2::Option9_Click},   {"Option13", &Form2::Option13_Click}, {"Option14", &Form2::Option14_Click},

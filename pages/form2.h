@@ -144,6 +144,11 @@ public:
     void showParams(const bulk::DumpRead& read);
     void showParams(const bulk::Params& params);
     bulk::Params readParams() const;
+    // What the window lacks for the fields of `table` (their boxes, labels and places in a read's
+    // order) and for the row table (its buttons' handlers and spoken names), with
+    // fields::problems(): one line
+    // each, empty when whole. The window stops at start when it is not.
+    QStringList startupProblems(const std::vector<fields::Field>& table = fields::all()) const;
 
     // Write All and Compare run on the window's own link (link/plan_run.h): meanwhile the engine's
     // messages go to the run instead of message boxes, the commands are built from the run's
@@ -169,6 +174,7 @@ private:
     void groupOptions();
     void describeForAssistiveTools();
     void nameByRow();
+    static QStringList rowTableProblems();
     void setTabOrder();
     void wireHandlers();
     void wireReadAll();

@@ -5,67 +5,17 @@
 #include "link/engine.h"
 #include "pages/form2.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <string_view>
+
 namespace {
 
 using namespace bulk;
-
-const char* const kTelBoxes[] = {"Text6", "Text7", "Text8", "Text25", "Text26", "Text27", "Text28", "Text29"};
-
-QString fenceText(int n) { return QStringLiteral("Text%1").arg(9 + n); }
-QString switchBox(int n) { return QStringLiteral("Check_d%1_on").arg(n); }
-QString sideBox(int n) { return QStringLiteral("Check_d%1_in").arg(n); }
-
-// The boxes of the text fields.
-template <class G> struct Box {
-    std::optional<QString> G::*field;
-    const char* name;
-};
-const Box<Gprs> kGprsBoxes[] = {{&Gprs::apn, "Text1"}, {&Gprs::apnUser, "Text19"}, {&Gprs::apnPassword, "Text20"},
-                                {&Gprs::serverIp, "Text3"}, {&Gprs::serverPort, "Text5"}, {&Gprs::httpAddress, "Text4"},
-                                {&Gprs::httpPort, "Text31"}, {&Gprs::interval, "Text21"}};
-const Box<OtherSettings> kOtherBoxes[] = {
-    {&OtherSettings::lowBattery, "Combo3"}, {&OtherSettings::overSpeed, "Text9"}, {&OtherSettings::localHours, "Text15"},
-    {&OtherSettings::localMinutes, "Combo4"}, {&OtherSettings::fuel, "Text16"}, {&OtherSettings::shakeStep, "Text32"},
-    {&OtherSettings::odometer, "Text18"}, {&OtherSettings::displacement, "Text33"}, {&OtherSettings::password, "Text17"}};
-const Box<Identity> kIdentityBoxes[] = {
-    {&Identity::imei, "Text2"}, {&Identity::hardwareVersion, "Text30"}, {&Identity::softwareVersion, "Text23"}};
-
-template <class G, size_t N> QString boxIn(const Box<G> (&boxes)[N], std::optional<QString> G::*field)
-{
-    for (const auto& b : boxes)
-        if (b.field == field)
-            return QLatin1String(b.name);
-    return {};
-}
-QString boxOf(std::optional<QString> Gprs::*f) { return boxIn(kGprsBoxes, f); }
-QString boxOf(std::optional<QString> OtherSettings::*f) { return boxIn(kOtherBoxes, f); }
-QString boxOf(std::optional<QString> Identity::*f) { return boxIn(kIdentityBoxes, f); }
-
-// The option buttons of each choice.
-template <class E> struct Choice {
-    E value;
-    const char* option;
-};
-const Choice<IntervalUnit> kUnit[] = {{IntervalUnit::Sec, "Option1"}, {IntervalUnit::Min, "Option2"}, {IntervalUnit::Hour, "Option3"}};
-const Choice<ArmFunction> kArm[] = {{ArmFunction::None, "Option14"}, {ArmFunction::Level, "Option13"}, {ArmFunction::Pulse, "Option15"}};
-const Choice<LineFunction> kLine[] = {
-    {LineFunction::CallOut, "Option20"}, {LineFunction::InputHigh, "Option19"}, {LineFunction::InputLow, "Option18"}};
-const Choice<Level> kPortDoor[] = {{Level::High, "Option4"}, {Level::Low, "Option5"}};
-const Choice<Level> kArmLevel[] = {{Level::High, "Option16"}, {Level::Low, "Option17"}};
-const Choice<LockType> kLock[] = {{LockType::Elc, "Option21"}, {LockType::Gas, "Option22"}};
-const Choice<Level> kSpecialDoor[] = {{Level::High, "Option23"}, {Level::Low, "Option24"}};
-const Choice<InputTel> kInputTel[] = {{InputTel::Listen, "Option25"}, {InputTel::Talk, "Option26"}};
-const Choice<SosOutTel> kSosOutTel[] = {{SosOutTel::Mute, "Option27"}, {SosOutTel::Spk, "Option28"}};
-
-template <class E, size_t N> QString optionOf(const Choice<E> (&choices)[N], E value)
-{
-    for (const auto& c : choices)
-        if (c.value == value)
-            return QLatin1String(c.option);
-    return {};
-}
-
-}  // namespace
 
 // The order is that of a read of the dump, so that a read's messages come at their points and the
 // option buttons whose handlers re-caption other controls run before the controls they touch:
@@ -73,84 +23,78 @@ template <class E, size_t N> QString optionOf(const Choice<E> (&choices)[N], E v
 // options, HTTP, identity, fence texts, switches (each check box before its caption) and sides,
 // port options (line function, arm function, then its level), the over-speed line with its off
 // flags, password and local time; the fuel and the port's door level, which no dump holds, last.
+// Every field the window has a box for is here once (Form2::startupProblems).
+const char* const kShowOrder[] = {
+    "telephones.1", "telephones.2", "telephones.3", "telephones.4", "telephones.5", "telephones.6",
+    "telephones.7", "telephones.8",
+    "gprs.apn", "gprs.apnUser", "gprs.apnPassword", "gprs.serverIp", "gprs.serverPort",
+    "other.odometer",
+    "gprs.intervalUnit", "gprs.interval",
+    "other.displacement", "other.shakeStep",
+    "special.doorLevel", "special.inputTel", "special.sosOutTel", "special.lockType",
+    "gprs.httpAddress", "gprs.httpPort",
+    "identity.imei", "identity.hardwareVersion", "identity.softwareVersion",
+    "fences.1.coordinate", "fences.2.coordinate", "fences.3.coordinate", "fences.4.coordinate", "fences.5.coordinate",
+    // A check box's own handler flips its caption; the caption set right after is the one that stays.
+    "fences.5.on", "fences.4.on", "fences.3.on", "fences.2.on", "fences.1.on",
+    "fences.5.side", "fences.4.side", "fences.3.side", "fences.2.side", "fences.1.side",
+    "port.lineFunction", "port.armFunction", "port.armLevel",
+    "other.overSpeed",
+    "other.lowBattery", "other.password", "other.localHours",
+    "other.localMinutes", "other.fuel",
+    "port.doorLevel",
+};
+
+template <class M> using ValueOf = typename std::remove_pointer_t<std::invoke_result_t<M, Params&, bool>>::value_type;
+
+const fields::Field& fieldOf(const char* key)
+{
+    return *fields::field(QLatin1String(key));   // every key is one (Form2::startupProblems)
+}
+
+}  // namespace
+
 void Form2::showParams(const bulk::DumpRead& read)
 {
     // The on-switches are shown as their texts ("000", "00%"), at the points of those texts.
-    const Params p = windowForm(read.params);
-    const auto text = [this](const QString& box, const std::optional<QString>& value) {
-        if (value)
-            setTxt(box, *value);
-    };
-    // The fields of a group, each into its box, in the order given.
-    const auto texts = [&text](const auto& group, auto... fields) {
-        if (group)
-            (text(boxOf(fields), (*group).*fields), ...);
-    };
-    const auto choose = [this](const auto& value, const auto& choices) {
-        if (value)
-            select(optionOf(choices, *value));
-    };
-    const std::optional<Gprs>& g = p.gprs;
-    const std::optional<OtherSettings>& o = p.other;
+    Params p = windowForm(read.params);
+    for (const char* key : kShowOrder) {
+        const fields::Field& f = fieldOf(key);
+        std::visit(
+            [&](auto member) {
+                const auto* value = member(p, false);
+                if (!value || !*value)
+                    return;
+                using T = ValueOf<decltype(member)>;
+                const QString& box = f.boxes.first();
+                const T& v = **value;
+                if constexpr (std::is_same_v<T, QString>) {
+                    setTxt(box, v);
+                } else if constexpr (std::is_same_v<T, bool>) {
+                    setChecked(box, v);
+                    setCaption(box, v ? QStringLiteral("ON") : QStringLiteral("OFF"));
+                } else if constexpr (std::is_same_v<T, FenceSide>) {
+                    setChecked(box, v == FenceSide::In);
+                    setCaption(box, v == FenceSide::In ? QStringLiteral("IN") : QStringLiteral("OUT"));
+                } else if (int(v) < f.boxes.size()) {
+                    select(f.boxes[int(v)]);
+                }
+            },
+            f.member);
 
-    if (p.telephones) {
-        for (int i = 0; i < 8; ++i)
-            text(QLatin1String(kTelBoxes[i]), p.telephones->number[i]);
-    }
-    texts(g, &Gprs::apn, &Gprs::apnUser, &Gprs::apnPassword, &Gprs::serverIp, &Gprs::serverPort);
-    texts(o, &OtherSettings::odometer);
-    if (g)
-        choose(g->intervalUnit, kUnit);
-    if (read.intervalError)
-        engine_->inform(kIntervalError);
-    texts(g, &Gprs::interval);
-    texts(o, &OtherSettings::displacement, &OtherSettings::shakeStep);
-    if (const auto& s = p.special) {
-        choose(s->doorLevel, kSpecialDoor);
-        choose(s->inputTel, kInputTel);
-        choose(s->sosOutTel, kSosOutTel);
-        choose(s->lockType, kLock);
-    }
-    texts(g, &Gprs::httpAddress, &Gprs::httpPort);
-    texts(p.identity, &Identity::imei, &Identity::hardwareVersion, &Identity::softwareVersion);
-    if (p.fences) {
-        const auto& fences = p.fences->fence;
-        for (int n = 1; n <= 5; ++n)
-            text(fenceText(n), fences[n - 1].coordinate);
-        // A check box's own handler flips its caption; the caption set right after is the one
-        // that stays.
-        for (int n = 5; n >= 1; --n) {
-            if (const auto on = fences[n - 1].on) {
-                setChecked(switchBox(n), *on);
-                setCaption(switchBox(n), *on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-            }
-        }
-        for (int n = 5; n >= 1; --n) {
-            if (const auto side = fences[n - 1].side) {
-                setChecked(sideBox(n), *side == FenceSide::In);
-                setCaption(sideBox(n), *side == FenceSide::In ? QStringLiteral("IN") : QStringLiteral("OUT"));
-            }
-        }
-    }
-    if (const auto& port = p.port) {
-        choose(port->lineFunction, kLine);
-        choose(port->armFunction, kArm);
-        if (port->armFunction == ArmFunction::Pulse)
+        // What a read does between two fields.
+        const std::string_view k(key);
+        if (k == "gprs.intervalUnit" && read.intervalError)
+            engine_->inform(kIntervalError);
+        if (k == "port.armFunction" && p.port && p.port->armFunction == ArmFunction::Pulse)
             visible(QStringLiteral("Frame9"), false);   // also when Pulse was selected already
-        choose(port->armLevel, kArmLevel);
+        // An interval that is off has no unit, whichever was selected before.
+        if (k == "other.overSpeed" && read.params.gprs && read.params.gprs->intervalOn == false)
+            for (const QString& unit : fieldOf("gprs.intervalUnit").boxes)
+                deselect(unit);
+        if (k == "other.localHours" && read.localTimeError)
+            engine_->inform(kLocalTimeError);
     }
-    texts(o, &OtherSettings::overSpeed);
-    // An interval that is off has no unit, whichever was selected before.
-    if (read.params.gprs && read.params.gprs->intervalOn == false) {
-        for (const char* unit : {"Option2", "Option3", "Option1"})
-            deselect(QLatin1String(unit));
-    }
-    texts(o, &OtherSettings::lowBattery, &OtherSettings::password, &OtherSettings::localHours);
-    if (read.localTimeError)
-        engine_->inform(kLocalTimeError);
-    texts(o, &OtherSettings::localMinutes, &OtherSettings::fuel);
-    if (p.port)
-        choose(p.port->doorLevel, kPortDoor);
     if (read.incomplete)
         engine_->inform(kIncompleteDump);
 }
@@ -163,53 +107,77 @@ void Form2::showParams(const bulk::Params& params)
 bulk::Params Form2::readParams() const
 {
     Params p;
-    // The choice whose option is selected; none selected: absent.
-    const auto chosen = [this](const auto& choices) -> std::optional<decltype(choices[0].value)> {
-        for (const auto& c : choices)
-            if (selected(QLatin1String(c.option)))
-                return c.value;
-        return std::nullopt;
-    };
-
-    const auto texts = [this](auto& group, const auto& boxes) {
-        for (const auto& b : boxes)
-            group.*b.field = txt(QLatin1String(b.name));
-    };
-
-    Gprs& g = p.gprs.emplace();
-    texts(g, kGprsBoxes);
-    g.intervalUnit = chosen(kUnit);
-
-    Telephones& tel = p.telephones.emplace();
-    for (int i = 0; i < 8; ++i)
-        tel.number[i] = txt(QLatin1String(kTelBoxes[i]));
-
-    Fences& fences = p.fences.emplace();
-    for (int n = 1; n <= 5; ++n) {
-        Fence& f = fences.fence[n - 1];
-        // The captions are what the fence commands send.
-        const QString onCaption = caption(switchBox(n)), sideCaption = caption(sideBox(n));
-        if (onCaption == QLatin1String("ON") || onCaption == QLatin1String("OFF"))
-            f.on = onCaption == QLatin1String("ON");
-        if (sideCaption == QLatin1String("IN") || sideCaption == QLatin1String("OUT"))
-            f.side = sideCaption == QLatin1String("IN") ? FenceSide::In : FenceSide::Out;
-        f.coordinate = txt(fenceText(n));
+    for (const fields::Field& f : fields::all()) {
+        if (f.boxes.isEmpty())
+            continue;
+        std::visit(
+            [&](auto member) {
+                using T = ValueOf<decltype(member)>;
+                std::optional<T>& value = *member(p, true);
+                const QString& box = f.boxes.first();
+                if constexpr (std::is_same_v<T, QString>) {
+                    value = txt(box);
+                } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, FenceSide>) {
+                    // The captions are what the fence commands send.
+                    const QString shown = caption(box);
+                    const bool isBool = std::is_same_v<T, bool>;
+                    const QLatin1String first(isBool ? "ON" : "IN"), second(isBool ? "OFF" : "OUT");
+                    if (shown == first || shown == second)
+                        value = T(isBool ? shown == first : shown != first);
+                } else {
+                    // The choice whose option is selected; none selected: absent.
+                    for (int i = 0; i < f.boxes.size(); ++i)
+                        if (selected(f.boxes[i]))
+                            value = T(i);
+                }
+            },
+            f.member);
     }
-
-    texts(p.other.emplace(), kOtherBoxes);
-
-    PortFunctions& port = p.port.emplace();
-    port.doorLevel = chosen(kPortDoor);
-    port.armFunction = chosen(kArm);
-    port.armLevel = chosen(kArmLevel);
-    port.lineFunction = chosen(kLine);
-
-    SpecialFunctions& s = p.special.emplace();
-    s.lockType = chosen(kLock);
-    s.doorLevel = chosen(kSpecialDoor);
-    s.inputTel = chosen(kInputTel);
-    s.sosOutTel = chosen(kSosOutTel);
-
-    texts(p.identity.emplace(), kIdentityBoxes);
     return p;
+}
+
+QStringList Form2::startupProblems(const std::vector<fields::Field>& table) const
+{
+    QStringList out = fields::problems(table);
+    QHash<QString, const fields::Field*> byKey;
+    for (const fields::Field& f : table) {
+        byKey.insert(f.key, &f);
+        std::visit(
+            [&](auto member) {
+                using T = ValueOf<decltype(member)>;
+                for (const QString& box : f.boxes) {
+                    QWidget* w = controls_.value(box);
+                    const bool fits = std::is_same_v<T, QString>
+                                          ? qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)
+                                                || qobject_cast<QComboBox*>(w)
+                                      : std::is_same_v<T, bool> || std::is_same_v<T, FenceSide>
+                                          ? qobject_cast<QCheckBox*>(w) != nullptr
+                                          : qobject_cast<QRadioButton*>(w) != nullptr;
+                    if (!w)
+                        out << QStringLiteral("%1: the window has no control %2").arg(f.key, box);
+                    else if (!fits)
+                        out << QStringLiteral("%1: %2 is no control for its kind of value").arg(f.key, box);
+                }
+            },
+            f.member);
+        if (!f.label.isEmpty() && !qobject_cast<QLabel*>(controls_.value(f.label)))
+            out << QStringLiteral("%1: the window has no label %2").arg(f.key, f.label);
+    }
+    QStringList shown;
+    int dump = 0;
+    for (const char* key : kShowOrder) {
+        const fields::Field* f = byKey.value(QLatin1String(key));
+        if (!f || f->boxes.isEmpty())
+            out << QStringLiteral("%1: shown, but no field with a box").arg(QLatin1String(key));
+        else if (int(f->dump) < dump)
+            out << QStringLiteral("%1: shown before a field the dump carries ahead of it").arg(QLatin1String(key));
+        else
+            dump = int(f->dump);
+        shown << QLatin1String(key);
+    }
+    for (const fields::Field& f : table)
+        if (!f.boxes.isEmpty() && shown.count(f.key) != 1)
+            out << QStringLiteral("%1: shown %2 times by a read (pages/params_view.cpp)").arg(f.key).arg(shown.count(f.key));
+    out += rowTableProblems();
+    return out;
 }
