@@ -135,6 +135,7 @@ Result link(const QStringList& args, const PortsSystem& sys)
                 QStringLiteral("%1: %2 is not a serial device (%3); %4 is unchanged.\n")
                     .arg(tool, device,
                          !a.characterDevice ? QStringLiteral("not a character device")
+                         : a.systemTerminal ? QStringLiteral("a terminal of the system, with no serial line behind it")
                                             : QStringLiteral("kernel class %1, not tty").arg(a.deviceClass),
                          com)};
 
