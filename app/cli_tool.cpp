@@ -4,6 +4,7 @@
 #include "bulk/profile.h"
 #include "bulk/record.h"
 #include "link/serial_port.h"
+#include "link/terminal_text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -157,22 +158,6 @@ QString openFailure(int failure, const QString& why)
     }
 }
 
-// C0 controls, DEL and C1 controls as \xNN; everything else, backslashes included, as it is (the
-// messages' own escapes of a tracker's text stay readable).
-QString escapeControls(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
 // JSON text safe for a terminal: QJsonDocument escapes C0 controls but writes DEL and the C1
 // controls (U+0080..U+009F, such as the CSI U+009B) as they are. They only occur inside strings,
 // where \u00XX stands for the same character.
@@ -258,7 +243,7 @@ int run(const QStringList& arguments, const Streams& given)
     // (a file called "\e]0;..."), and anything else, reach the terminal as text, never as ESC or
     // OSC sequences.
     Streams streams = given;
-    streams.err = [err = given.err](const QString& line) { err(escapeControls(line)); };
+    streams.err = [err = given.err](const QString& line) { err(text::escapeControls(line)); };
     const auto error = [&streams](const QString& text) { streams.err(kProgram + QLatin1String(": ") + text); };
 
     Arguments a;

@@ -132,6 +132,18 @@ private slots:
         QCOMPARE(linkTarget(1), QString("/dev/ttyS0"));
     }
 
+    // A name typed with an ESC or OSC sequence comes back escaped: the terminal shows it, obeys none.
+    void typedNamesComeBackEscaped()
+    {
+        PortsFolder folder;
+        const Result r = run({"link", "COM4", QStringLiteral("/dev/tty\x1b]0;owned\x07")}, plain());
+        QCOMPARE(r.code, int(UserError));
+        QVERIFY2(r.err.startsWith(QStringLiteral("korvane-ports: there is no device /dev/tty\\x1b]0;owned\\x07.")),
+                 qPrintable(r.err));
+        const Result unknown = run({QChar(0x9b) + QStringLiteral("2J")}, plain());
+        QCOMPARE(unknown.err, QStringLiteral("korvane-ports: unknown command \"\\x9b2J\"\nSee korvane-ports --help.\n"));
+    }
+
     // Every option of the help is in the manual page.
     void theManualNamesEveryOption()
     {
