@@ -12,8 +12,9 @@ namespace {
 QStringList notHeld(const bulk::Params& wanted, const Tracker& tracker)
 {
     const QStringList held = bulk::describe(bulk::parseDump(tracker.dump(true), true).params);
+    const QStringList given = bulk::describe(wanted);
     QStringList out;
-    for (const QString& field : bulk::describe(wanted))
+    for (const QString& field : given)
         if (!held.contains(field))
             out << field;
     return out;
@@ -44,8 +45,8 @@ QString loadState(Tracker& tracker, const QByteArray& bytes)
     if (!read.profile)
         return QStringLiteral("neither a parameter dump (it starts with \"A\") nor a writable profile: %1")
             .arg(read.error);
-    for (const bulk::Refusal& r : bulk::refusals(*read.profile))
-        return QStringLiteral("a write refuses this profile: %1").arg(r.message());
+    if (const std::vector<bulk::Refusal> refused = bulk::refusals(*read.profile); !refused.empty())
+        return QStringLiteral("a write refuses this profile: %1").arg(refused.front().message());
     const bulk::Plan plan = bulk::plan(*read.profile);
     if (!plan.passedOver.isEmpty())
         return QStringLiteral("a write of this profile would not send %1").arg(plan.passedOver.join(QLatin1String(", ")));
