@@ -15,9 +15,18 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 std::function<void(int)> signalHandler;   // the run's, while it runs
+// Set once the run takes signals through its event loop. Before that the program may wait in a
+// call that never returns to the loop (a profile read from a terminal or from a FIFO nobody writes
+// into); nothing has been sent then, and a signal ends the program at once.
+volatile sig_atomic_t signalsServed = 0;
 
 void onSignal(int signal)
 {
+    if (!signalsServed) {
+        static const char said[] = "korvane-cli: interrupted before the port was opened (nothing was sent)\n";
+        (void)!::write(2, said, sizeof said - 1);
+        ::_exit(128 + signal);
+    }
     const char c = char(signal);
     const int saved = errno;
     (void)!::write(signalPipe[1], &c, 1);
@@ -94,9 +103,13 @@ int main(int argc, char** argv)
         sa.sa_handler = onSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &sa, nullptr);
-        ::sigaction(SIGTERM, &sa, nullptr);
-        streams.onSignal = [](std::function<void(int)> h) { signalHandler = std::move(h); };
+        // SIGHUP: the terminal or the SSH session went away in the middle of a write.
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            ::sigaction(signal, &sa, nullptr);
+        streams.onSignal = [](std::function<void(int)> h) {
+            signalHandler = std::move(h);
+            signalsServed = 1;
+        };
     }
     const int status = cli::run(app.arguments().mid(1), streams);
     signalHandler = nullptr;

@@ -4,6 +4,7 @@
 #include "bulk/profile.h"
 #include "bulk/record.h"
 #include "link/serial_port.h"
+#include "link/terminal_text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -157,6 +158,27 @@ QString openFailure(int failure, const QString& why)
     }
 }
 
+// JSON text safe for a terminal: QJsonDocument escapes C0 controls but writes DEL and the C1
+// controls (U+0080..U+009F, such as the CSI U+009B) as they are. They only occur inside strings,
+// where \u00XX stands for the same character.
+QByteArray terminalSafeJson(const QByteArray& json)
+{
+    QByteArray out;
+    out.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const uchar b = uchar(json[i]);
+        if (b == 0x7F) {
+            out += "\\u007f";
+        } else if (b == 0xC2 && i + 1 < json.size() && uchar(json[i + 1]) >= 0x80 && uchar(json[i + 1]) < 0xA0) {
+            out += QByteArray("\\u00") + QByteArray::number(uchar(json[i + 1]), 16);
+            ++i;
+        } else {
+            out += char(b);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 QString helpText()
@@ -205,8 +227,8 @@ QString helpText()
         "refused, answered wrongly, did not answer or did not stop sending, 3 a bad profile, bad\n"
         "arguments or an output that cannot be written (nothing was sent), 4 the port cannot be\n"
         "opened or another program is using it, 5 the tracker was read but the profile or the\n"
-        "report could not be written out (an old file is kept), 130 and 143 stopped by SIGINT or\n"
-        "SIGTERM (what was already written is listed).\n"
+        "report could not be written out (an old file is kept), 130, 143 and 129 stopped by SIGINT,\n"
+        "SIGTERM or SIGHUP (what was already written is listed).\n"
         "\n"
         "Examples:\n"
         "  korvane-cli read COM4 --model Condor -o fleet.json\n"
@@ -215,8 +237,13 @@ QString helpText()
         "  for p in /dev/ttyUSB0 /dev/ttyUSB1; do korvane-cli write \"$p\" fleet.json --quiet & done; wait\n");
 }
 
-int run(const QStringList& arguments, const Streams& streams)
+int run(const QStringList& arguments, const Streams& given)
 {
+    // Every line on standard error with its control characters escaped: names typed by the user
+    // (a file called "\e]0;..."), and anything else, reach the terminal as text, never as ESC or
+    // OSC sequences.
+    Streams streams = given;
+    streams.err = [err = given.err](const QString& line) { err(text::escapeControls(line)); };
     const auto error = [&streams](const QString& text) { streams.err(kProgram + QLatin1String(": ") + text); };
 
     Arguments a;
@@ -231,17 +258,6 @@ int run(const QStringList& arguments, const Streams& streams)
                                                      : QByteArray("korvane-cli " KORVANE_VERSION "\n");
         return streams.out(text) ? Done : OutputFailed;
     }
-
-    // A signal before the port is open stops the run with nothing sent; once a session runs, it
-    // stops the session after saying what was written.
-    int signalled = 0;
-    Session* session = nullptr;
-    if (streams.onSignal)
-        streams.onSignal([&signalled, &session](int signal) {
-            signalled = signalled ? signalled : signal;
-            if (session)
-                session->interrupt(signal);
-        });
 
     // The whole profile is checked before the port is even opened: a bad one sends nothing. Verify
     // compares what a tracker holds, which may be more than a write accepts.
@@ -288,6 +304,16 @@ int run(const QStringList& arguments, const Streams& streams)
         error(QStringLiteral("\"%1\" is no port: COM1..COM9, or a device path such as /dev/ttyUSB0").arg(a.port));
         return BadInput;
     }
+    // From here a signal comes through the event loop: before the port is open it stops the run
+    // with nothing sent; once a session runs, it stops the session after saying what was written.
+    int signalled = 0;
+    Session* session = nullptr;
+    if (streams.onSignal)
+        streams.onSignal([&signalled, &session](int signal) {
+            signalled = signalled ? signalled : signal;
+            if (session)
+                session->interrupt(signal);
+        });
     QCoreApplication::processEvents();   // a signal already given
     if (signalled) {
         error(QStringLiteral("interrupted before the port was opened (nothing was sent)"));
@@ -382,11 +408,11 @@ int run(const QStringList& arguments, const Streams& streams)
         if (a.json) {
             QJsonObject o;
             o.insert(QLatin1String("port"), a.port);
-            o.insert(QLatin1String("device"), port.deviceName());
+            o.insert(QLatin1String("device"), entry.device);
             o.insert(QLatin1String("imei"), id.imei.value_or(QString()));
             o.insert(QLatin1String("hardwareVersion"), id.hardwareVersion.value_or(QString()));
             o.insert(QLatin1String("softwareVersion"), id.softwareVersion.value_or(QString()));
-            text = QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+            text = terminalSafeJson(QJsonDocument(o).toJson(QJsonDocument::Compact)) + '\n';
         } else {
             text = QStringLiteral("imei: %1\nhardwareVersion: %2\nsoftwareVersion: %3\n")
                        .arg(rows::visible(id.imei.value_or(QString()), 100),

@@ -14,8 +14,9 @@ struct Streams {
     // Standard input, at most `max` bytes; *ok false when it cannot be read.
     std::function<QByteArray(qint64 max, bool* ok)> in;
     bool outClosed = false;                       // standard output was closed at start
-    // Gives the handler that a SIGINT or SIGTERM calls (with the signal's number) from the event
-    // loop; empty where no signal is caught.
+    // Gives the handler that a SIGINT, SIGTERM or SIGHUP calls (with the signal's number) from the
+    // event loop; empty where no signal is caught. Until it is given, a signal ends the program at
+    // once (nothing has been sent then).
     std::function<void(std::function<void(int)>)> onSignal;
 };
 

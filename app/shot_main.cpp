@@ -1,9 +1,11 @@
 // Grabs the real window, menu bar included, laid out for one model, into a PNG (for the README's
 // screenshots).
+#include "bulk/output_file.h"
 #include "pages/form2.h"
 #include "pages/main_window.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QRadioButton>
 #include <QTimer>
@@ -25,8 +27,14 @@ int main(int argc, char** argv)
             option->click();
     window.start(parser.value("profile"));
     QTimer::singleShot(300, &app, [&] {
-        const bool ok = window.grab().save(parser.value("out"));
-        app.exit(ok ? 0 : 1);
+        // Through the one file writer: a PNG replaces the old one whole, or goes into a pipe.
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        const bool grabbed = window.grab().save(&png, "PNG");
+        const QString problem = grabbed ? bulk::writeWhole(parser.value("out"), png.data()) : QStringLiteral("no image");
+        if (!problem.isEmpty())
+            qWarning("%s: %s", qPrintable(parser.value("out")), qPrintable(problem));
+        app.exit(problem.isEmpty() ? 0 : 1);
     });
     return app.exec();
 }

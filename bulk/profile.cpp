@@ -3,12 +3,10 @@
 #include "bulk/plan.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -498,38 +496,6 @@ ProfileRead loadProfile(const QString& path, Check check)
     if (file.error() != QFileDevice::NoError)
         return {std::nullopt, QStringLiteral("cannot be read: %1").arg(file.errorString())};
     return parseProfile(bytes, check);
-}
-
-QString writableFolder(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        return QStringLiteral("cannot be written: it is a folder");
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.isDir())
-        return QStringLiteral("cannot be written: the folder %1 does not exist").arg(folder.filePath());
-    if (!folder.isWritable())
-        return QStringLiteral("cannot be written: the folder %1 is read-only").arg(folder.filePath());
-    if (info.exists() && !info.isWritable())
-        return QStringLiteral("cannot be written: the file is read-only");
-    return {};
-}
-
-QString writeWhole(const QString& path, const QByteArray& bytes)
-{
-    // Unbuffered: a buffered QSaveFile whose flush fails (a full disk) still renames the empty file
-    // over the old one on commit.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("cannot be written: %1").arg(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("cannot be written: %1; the old file is kept").arg(why);
-    }
-    if (!file.commit())
-        return QStringLiteral("cannot be written: %1; the old file is kept").arg(file.errorString());
-    return {};
 }
 
 QString saveProfile(const QString& path, const Profile& profile)

@@ -1,4 +1,5 @@
 #pragma once
+#include "bulk/output_file.h"
 #include "core/params.h"
 
 #include <QByteArray>
@@ -83,17 +84,9 @@ ProfileRead parseProfile(const QByteArray& bytes, Check check = Check::Writable)
 // its own message.
 ProfileRead loadProfile(const QString& path, Check check = Check::Writable);
 
-// Checks the profile (validate()) and writes it atomically: the file is replaced only once the
-// whole text is on disk, so a full disk or a crash leaves the old file as it was. Returns empty on
-// success, else the reason; nothing is written then.
+// Checks the profile (validate()) and writes it with writeWhole(): a regular file is replaced only
+// once the whole text is on disk, so a full disk or a crash leaves the old file as it was; a device
+// or FIFO is written into. Returns empty on success, else the reason; nothing is written then.
 QString saveProfile(const QString& path, const Profile& profile);
-
-// Empty when a file can be put at `path` (its folder exists and is writable, it is no folder);
-// else the reason. For a check before a tracker is read, so that a read is not lost.
-QString writableFolder(const QString& path);
-
-// Replaces the file at `path` with `bytes` only once all of them are on disk; else the reason,
-// and the old file is left as it was.
-QString writeWhole(const QString& path, const QByteArray& bytes);
 
 }   // namespace bulk

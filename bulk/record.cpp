@@ -1,4 +1,5 @@
 #include "bulk/record.h"
+#include "bulk/output_file.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -8,11 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace bulk {
 
@@ -58,27 +54,10 @@ QByteArray recordLine(const RecordEntry& e)
 
 QString appendRecord(const QString& path, const RecordEntry& entry)
 {
-    const QByteArray line = recordLine(entry);
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        return QStringLiteral("the record %1 cannot be written: its folder cannot be made").arg(path);
-    // O_APPEND puts every write at the end as one step: the lines of processes that append at the
-    // same time follow one another whole. A line is far below what one write takes at once.
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return QStringLiteral("the record %1 cannot be written: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    ssize_t n = -1;
-    do
-        n = ::write(fd, line.constData(), size_t(line.size()));
-    while (n < 0 && errno == EINTR);
-    const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
-    if (n != ssize_t(line.size()))
-        return QStringLiteral("the record %1 cannot be written: %2")
-            .arg(path, n < 0 ? QString::fromLocal8Bit(std::strerror(writeError)) : QStringLiteral("the disk is full"));
-    if (!closed)
-        return QStringLiteral("the record %1 may be incomplete: closing it failed").arg(path);
+    // A line is far below what one write takes at once, so lines of processes appending at the
+    // same time follow one another whole.
+    if (const QString problem = appendLine(path, recordLine(entry)); !problem.isEmpty())
+        return QStringLiteral("the record %1 %2").arg(path, problem);
     return {};
 }
 

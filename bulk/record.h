@@ -36,9 +36,10 @@ QString recordPath();
 // The entry as one line of JSON, with the time (UTC) and the program's version, ending in "\n".
 QByteArray recordLine(const RecordEntry& entry);
 
-// Appends the entry's line with one write to the file opened for appending, so that lines of
-// processes writing at once never interleave; the folder is made when missing. Returns "" or a
-// warning for the user: a record that cannot be written never changes the outcome it records.
+// Appends the entry's line whole or not at all (appendLine(): lines of processes writing at once
+// never interleave, a full disk leaves no part of one, an open never waits for a FIFO's reader);
+// the folder is made when missing. Returns "" or a warning for the user: a record that cannot be
+// written never changes the outcome it records.
 QString appendRecord(const QString& path, const RecordEntry& entry);
 
 // The serial number of the USB adapter behind a device path, when sysfs tells it.

@@ -79,15 +79,22 @@ private:
 
     // A pair whose first character is not a hex digit reads 0, one whose second is not reads the
     // first digit alone. Both characters must be in the text.
-    std::optional<int> hexPair(qsizetype at) const
+    std::optional<int> hexPair(qsizetype at, const char* key)
     {
         if (!has(at) || !has(at + 1))
             return std::nullopt;
+        if (hexDigit(s_.at(at)) < 0 || hexDigit(s_.at(at + 1)) < 0)
+            inexact(key, s_.mid(at, 2));
         const int hi = hexDigit(s_.at(at));
         if (hi < 0)
             return 0;
         const int lo = hexDigit(s_.at(at + 1));
         return lo < 0 ? hi : hi * 16 + lo;
+    }
+
+    void inexact(const char* key, const QString& text)
+    {
+        out_.inexact << QStringLiteral("%1 (\"%2\")").arg(QLatin1String(key), text);
     }
 
     // A group comes into the read with its first field.
@@ -156,6 +163,10 @@ private:
             ++length;
         }
         otherGroup().odometer = s_.mid(start, length);
+        if (length == 6 && has(start + 6) && s_.at(start + 6).isDigit()) {
+            const qsizetype end = s_.indexOf(u';', start);
+            inexact("other.odometer", s_.mid(start, end < 0 ? 6 : end - start));
+        }
         return true;
     }
 
@@ -170,7 +181,7 @@ private:
         const qsizetype comma = head->end;
         const auto pairAt = [comma](int k) { return comma + 1 + 2 * k; };
 
-        const auto interval = hexPair(pairAt(0));
+        const auto interval = hexPair(pairAt(0), "gprs.interval");
         if (!interval || !has(pairAt(8) + 1))
             return false;
         // The unit is a letter's character code, compared as written (upper-case hex only).
@@ -185,12 +196,12 @@ private:
             out_.intervalError = true;
         gprsGroup().interval = threeDigits(*interval);
 
-        const auto displacement = hexPair(pairAt(4));
+        const auto displacement = hexPair(pairAt(4), "other.displacement");
         if (!displacement)
             return false;
         otherGroup().displacement = threeDigits(*displacement);
 
-        const auto shake = hexPair(pairAt(10));
+        const auto shake = hexPair(pairAt(10), "other.shakeStep");
         if (!shake)
             return false;
         otherGroup().shakeStep = QString::number(*shake);
@@ -201,11 +212,13 @@ private:
                 return std::nullopt;
             return s_.at(pairAt(pair));
         };
-        const auto choose = [](QChar d, auto ifZero, auto ifOne, auto& field) {
+        const auto choose = [this](QChar d, auto ifZero, auto ifOne, auto& field, const char* key) {
             if (d == u'0')
                 field = ifZero;
             else if (d == u'1')
                 field = ifOne;
+            else
+                inexact(key, d);
         };
         for (int pair = 12; pair <= 15; ++pair) {
             const auto d = digit(pair);
@@ -213,10 +226,10 @@ private:
                 return false;
             SpecialFunctions& s = specialGroup();
             switch (pair) {
-            case 12: choose(*d, Level::High, Level::Low, s.doorLevel); break;
-            case 13: choose(*d, InputTel::Listen, InputTel::Talk, s.inputTel); break;
-            case 14: choose(*d, SosOutTel::Spk, SosOutTel::Mute, s.sosOutTel); break;
-            case 15: choose(*d, LockType::Gas, LockType::Elc, s.lockType); break;
+            case 12: choose(*d, Level::High, Level::Low, s.doorLevel, "special.doorLevel"); break;
+            case 13: choose(*d, InputTel::Listen, InputTel::Talk, s.inputTel, "special.inputTel"); break;
+            case 14: choose(*d, SosOutTel::Spk, SosOutTel::Mute, s.sosOutTel, "special.sosOutTel"); break;
+            case 15: choose(*d, LockType::Gas, LockType::Elc, s.lockType, "special.lockType"); break;
             }
         }
         return true;
@@ -277,7 +290,7 @@ private:
         pos_ = lineEnd + 2;  // switch pair
 
         const auto fenceBits = [this](qsizetype at) -> std::optional<int> {
-            const auto pair = hexPair(at);
+            const auto pair = hexPair(at, "fences");
             if (!pair || *pair < kFencePairBase)
                 return std::nullopt;
             return *pair - kFencePairBase;
@@ -310,7 +323,7 @@ private:
     // Only the Condor model carries these two pairs, after the fence pairs.
     bool condorPairs()
     {
-        const auto io = hexPair(pos_ + 12);
+        const auto io = hexPair(pos_ + 12, "port.lineFunction");
         if (!io)
             return false;
         PortFunctions& port = group(out_.params.port);
@@ -318,7 +331,7 @@ private:
                           : *io & 0x01 ? LineFunction::InputLow
                                        : LineFunction::InputHigh;
 
-        const auto arm = hexPair(pos_ + 16);
+        const auto arm = hexPair(pos_ + 16, "port.armFunction");
         if (!arm)
             return false;
         if (*arm & 0x80) {
@@ -388,7 +401,7 @@ private:
             return false;
         otherGroup().password = password->text;
 
-        const auto local = hexPair(password->end + 2);
+        const auto local = hexPair(password->end + 2, "other.localHours");
         if (!local)
             return false;
         const QString sign = *local & 0x80 ? QStringLiteral("+") : QStringLiteral("-");

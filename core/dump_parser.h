@@ -2,6 +2,7 @@
 #include "core/params.h"
 
 #include <QString>
+#include <QStringList>
 
 // The parameter dump (the reply to "SETG") read into the tracker's parameters. Showing them is a
 // separate step (Form2::showParams), which selects option buttons so that their click handlers
@@ -25,6 +26,11 @@ struct DumpRead {
     bool localTimeError = false;
     // The dump ended early or was out of format: kIncompleteDump closes the read.
     bool incomplete = false;
+    // Fields whose text the read could not take exactly, each as "key (text)": a hex pair with a
+    // character that is no hex digit (it reads as the window reads it, "ZZ" as 0), a choice digit
+    // other than 0 and 1 (the field is left as it was), an odometer longer than its six digits
+    // (the first six are read). A window shows what it can; a state to hold exactly cannot use them.
+    QStringList inexact;
 
     bool operator==(const DumpRead&) const = default;
 };

@@ -1,11 +1,14 @@
 #include "ports/ports.h"
 #include "link/port_names.h"
+#include "link/terminal_text.h"
 
 #include <QDir>
 
 namespace portstool {
 
 namespace {
+
+Result runCommand(const QStringList& args, const PortsSystem& system);
 
 // Not a QString: a global one would be built before main() and torn down after it.
 constexpr QLatin1String tool("korvane-ports");
@@ -135,6 +138,7 @@ Result link(const QStringList& args, const PortsSystem& sys)
                 QStringLiteral("%1: %2 is not a serial device (%3); %4 is unchanged.\n")
                     .arg(tool, device,
                          !a.characterDevice ? QStringLiteral("not a character device")
+                         : a.systemTerminal ? QStringLiteral("a terminal of the system, with no serial line behind it")
                                             : QStringLiteral("kernel class %1, not tty").arg(a.deviceClass),
                          com)};
 
@@ -313,6 +317,17 @@ QString helpText()
 
 Result run(const QStringList& args, const PortsSystem& system)
 {
+    // Names the user typed come back in the messages: escaped, a terminal shows them and obeys none.
+    Result r = runCommand(args, system);
+    r.out = text::escapeControls(r.out);
+    r.err = text::escapeControls(r.err);
+    return r;
+}
+
+namespace {
+
+Result runCommand(const QStringList& args, const PortsSystem& system)
+{
     if (args.isEmpty() || args[0] == QLatin1String("list")) {
         if (args.size() > 1)
             return usageError(QStringLiteral("list takes nothing more"));
@@ -329,5 +344,7 @@ Result run(const QStringList& args, const PortsSystem& system)
         return unlink(args, system);
     return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
 }
+
+}  // namespace
 
 }  // namespace portstool

@@ -131,6 +131,10 @@ Access probe(const QString& path)
         const QString target = QFileInfo(cls).symLinkTarget();
         if (!target.isEmpty())
             a.deviceClass = QFileInfo(target).fileName();
+        // A serial line's entry leads to its hardware (a UART, a USB interface); the system's own
+        // terminals have none.
+        a.systemTerminal = a.deviceClass == QLatin1String("tty")
+                           && !QFileInfo::exists(QStringLiteral("/sys/dev/char/%1:%2/device").arg(major(st.st_rdev)).arg(minor(st.st_rdev)));
     }
     // The same test the window makes before it opens a port.
     a.readWrite = ::access(native.constData(), R_OK | W_OK) == 0;
@@ -171,7 +175,7 @@ Access probe(const QString& path)
 
 bool serialDevice(const Access& access)
 {
-    return access.characterDevice
+    return access.characterDevice && !access.systemTerminal
            && (access.deviceClass.isEmpty() || access.deviceClass == QLatin1String("tty"));
 }
 

@@ -29,6 +29,9 @@ struct Access {
     bool exists = false;
     bool characterDevice = false;
     QString deviceClass;         // the kernel's class of a character device ("tty", "mem", ...), if known
+    // A terminal of the system itself, of class tty but with no line behind it: /dev/ptmx (each
+    // open makes a new pseudo-terminal), /dev/tty, the console, the virtual consoles.
+    bool systemTerminal = false;
     bool readWrite = false;      // the user may open it for reading and writing
     QString group;               // the device's group, e.g. "dialout"
     QString mode;                // e.g. "crw-rw----"
@@ -57,7 +60,7 @@ struct Entry {
 QList<Device> presentDevices(const QString& devFolder = QStringLiteral("/dev"));
 QStringList stableNamesOf(const QString& device, const QString& devFolder);   // its serial/by-id links
 Access probe(const QString& path);
-bool serialDevice(const Access& access);   // could be a serial line; false for /dev/null and the like
+bool serialDevice(const Access& access);   // could be a serial line; false for /dev/null, /dev/ptmx and the like
 Entry lookEntry(const QString& path);
 QString canonical(const QString& path);    // symbolic links resolved where they lead anywhere
 QString builtinPath(int com);              // the device COMn is without a link: /dev/ttyS<n-1>

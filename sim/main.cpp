@@ -117,7 +117,15 @@ int main(int argc, char** argv)
          QStringLiteral("Start from FILE: a parameter dump (as the tracker answers SETG) or a profile."),
          QStringLiteral("FILE")},
     });
-    parser.process(app);
+    // Not process(): it ends a bad command line with status 1, which here means "COM number taken".
+    if (!parser.parse(QCoreApplication::arguments())) {
+        complain(QStringLiteral("%1 (see --help)").arg(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
         complain(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().constFirst()));
         return 2;

@@ -131,7 +131,7 @@ for p in korvane-ports korvane-cli; do
   [ -e "$root/usr/bin/$p" ] && { [ -f "$completions/$p" ] || fail "no bash completion for $p"; }
 done
 if [ -f "$completions/korvane-ports" ]; then
-  completes "list link unlink --help" korvane-ports ""
+  completes "list link unlink --help --version" korvane-ports ""
   completes "$coms" korvane-ports link co
   completes "COM4" korvane-ports unlink COM4
 fi
@@ -139,8 +139,9 @@ if [ -f "$completions/korvane-cli" ] && [ -e "$root/usr/bin/korvane-cli" ]; then
   completes "read reset" korvane-cli r
   completes "$coms" korvane-cli read COM
   completes "Falcon" korvane-cli read COM4 --model F
-  completes "-o --output --model --quiet --help" korvane-cli read COM4 -
-  completes "--yes --quiet --help" korvane-cli reset COM4 -
+  completes "-o --output -m --model --quiet --help" korvane-cli read COM4 -
+  completes "--yes --record --no-record --quiet --help" korvane-cli reset COM4 -
+  completes "info" korvane-cli i
   completes "" korvane-cli reset COM4 --yes ""
 fi
 if command -v xmllint >/dev/null && [ -s "$icon" ]; then

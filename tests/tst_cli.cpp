@@ -17,7 +17,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,9 +104,9 @@ class CliTest : public QObject {
         return p;
     }
     // Waits with the event loop running, so that the simulator in this process answers.
-    CliRun finish(QProcess* p)
+    CliRun finish(QProcess* p, int waitMs = 30000)
     {
-        const bool ended = QTest::qWaitFor([p] { return p->state() == QProcess::NotRunning; }, 30000);
+        const bool ended = QTest::qWaitFor([p] { return p->state() == QProcess::NotRunning; }, waitMs);
         if (!ended) {
             p->kill();
             p->waitForFinished();
@@ -545,22 +548,138 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::newRow("SIGINT") << int(SIGINT) << 130;
         QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+        QTest::newRow("SIGHUP, a dropped SSH session") << int(SIGHUP) << 129;
     }
     void aSignalStopsTheWriteAndSaysWhatWasWritten()
     {
         QFETCH(int, signal);
         QFETCH(int, code);
-        QProcess* p = start({"write", "COM4", profileFile(fullProfile(Model::Harrier))});
+        const QString log = files_.filePath(QStringLiteral("signalled.jsonl"));
+        QFile::remove(log);
+        QProcess* p = start({"write", "COM4", profileFile(fullProfile(Model::Harrier)), "--record", log});
         QVERIFY(QTest::qWaitFor([this] { return sim().received().size() >= 3; }, 10000));
         ::kill(pid_t(p->processId()), signal);
         const CliRun w = finish(p);
         QCOMPARE(w.code, code);
-        QVERIFY2(w.err.contains(QLatin1String(signal == SIGINT ? "interrupted by SIGINT" : "interrupted by SIGTERM")),
+        QVERIFY2(w.err.contains(QLatin1String(signal == SIGINT    ? "interrupted by SIGINT"
+                                              : signal == SIGTERM ? "interrupted by SIGTERM"
+                                                                  : "interrupted by ")),
                  qPrintable(w.err));
         QVERIFY2(w.err.contains(QStringLiteral("already written: %1 of 26").arg(sim().received().size() - 1)),
                  qPrintable(w.err));
         QVERIFY(sim().received().size() < 26);
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+        QCOMPARE(o.value("outcome").toString(), QString("cancelled"));
+        QCOMPARE(o.value("commandsSent").toInt(), sim().received().size());
         QCOMPARE(cli({"read", "COM4"}).code, 0);
+    }
+
+    // A signal while the program waits for its profile (a terminal, a FIFO nobody writes into)
+    // ends it at once: nothing was sent, and the status tells the signal.
+    void aSignalWhileWaitingForTheProfileEndsTheRun_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("standard input left open, SIGTERM") << "-" << int(SIGTERM);
+        QTest::newRow("a FIFO without a writer, SIGINT") << "fifo" << int(SIGINT);
+    }
+    void aSignalWhileWaitingForTheProfileEndsTheRun()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, signal);
+        if (file != QLatin1String("-")) {
+            file = files_.filePath(QStringLiteral("profile.fifo"));
+            QFile::remove(file);
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        }
+        QProcess* p = start({"write", "COM4", file});   // standard input stays open, with nothing in it
+        QVERIFY(p->waitForStarted());
+        QTest::qWait(500);
+        ::kill(pid_t(p->processId()), signal);
+        const CliRun w = finish(p, 5000);
+        QCOMPARE(w.code, 128 + signal);
+        QVERIFY2(w.err.contains(QLatin1String("interrupted before the port was opened (nothing was sent)")),
+                 qPrintable(w.err));
+        QCOMPARE(sim().received(), QStringList());
+    }
+
+    // A record that cannot be opened at once (a FIFO nobody reads) is the usual warning: the write
+    // goes on and ends, instead of waiting for a reader with the port locked.
+    void aRecordNobodyReadsNeverHoldsTheWrite()
+    {
+        const QString fifo = files_.filePath(QStringLiteral("record.fifo"));
+        QFile::remove(fifo);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const CliRun w = finish(start({"write", "COM4", "--record", fifo, "-"},
+                                      R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
+                                          "telephones": {"1": "112", "2": "", "3": "", "4": "", "5": ""}})"),
+                                10000);
+        QCOMPARE(w.code, 0);
+        QVERIFY2(w.err.contains("korvane-cli: warning: the record " + fifo +
+                                " cannot be written: no program is reading from it"),
+                 qPrintable(w.err));
+        QCOMPARE(sim().received().size(), 6);
+        QCOMPARE(cli({"info", "COM4"}).code, 0);   // the port is free again
+    }
+
+    // read -o into what is no regular file writes into it: a FIFO's reader gets the profile, a
+    // device node stays a device node, /dev/stdout is the pipe standard output is, and a shell's
+    // process substitution gets it too.
+    void aReadIntoANodeWritesIntoIt_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a FIFO with a reader") << "fifo";
+        QTest::newRow("a character device (as /dev/null)") << "device";
+        QTest::newRow("/dev/stdout, a pipe") << "/dev/stdout";
+        QTest::newRow("process substitution") << ">(cat)";
+    }
+    void aReadIntoANodeWritesIntoIt()
+    {
+        QFETCH(QString, target);
+        const QString node = files_.filePath(QStringLiteral("node"));
+        QFile::remove(node);
+        const QByteArray native = QFile::encodeName(node);
+        int reader = -1;
+        if (target == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+            reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(reader >= 0);
+        } else if (target == QLatin1String("device") && ::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+            QSKIP("making a device node needs root");
+        }
+        CliRun r;
+        if (target.startsWith(QLatin1Char('>'))) {   // through bash, as a user types it
+            auto* p = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("CLI"), qEnvironmentVariable("KORVANE_CLI", QStringLiteral(KORVANE_CLI_PATH)));
+            p->setProcessEnvironment(env);
+            p->start("bash", {"-c", "\"$CLI\" read COM4 -q -o >(cat) --model Condor; s=$?; wait; exit $s"});
+            r = finish(p);
+        } else {
+            r = cli({"read", "COM4", "-q", "--model", "Condor", "-o", reader >= 0 || target == "device" ? node : target});
+        }
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+        QByteArray got = r.out;
+        if (reader >= 0) {
+            char buffer[8192];
+            const ssize_t n = ::read(reader, buffer, sizeof buffer);
+            ::close(reader);
+            got = n > 0 ? QByteArray(buffer, int(n)) : QByteArray();
+        }
+        struct stat st {};
+        if (target == QLatin1String("fifo"))
+            QVERIFY(::lstat(native.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        if (target == QLatin1String("device")) {
+            QVERIFY(::lstat(native.constData(), &st) == 0 && S_ISCHR(st.st_mode));
+            QVERIFY(got.isEmpty());
+            return;
+        }
+        const ProfileRead back = parseProfile(got, Check::Structure);
+        QVERIFY2(back.profile, qPrintable(back.error + ": " + got.left(200)));
+        QCOMPARE(back.profile->model, Model::Condor);
     }
 
     // What people on Linux expect of a command-line tool.
@@ -691,6 +810,53 @@ private slots:
         QCOMPARE(o.value("softwareVersion").toString(), QString("SW-3.1"));
         QCOMPARE(o.value("port").toString(), QString("COM4"));
         QCOMPARE(sim().received(), (QStringList{"SETG", "SETG"}));
+        // The device opened, as the record names it: not the ports folder's link.
+        QCOMPARE(o.value("device").toString(), sim().slavePath());
+    }
+
+    // A tracker's DEL and C1 characters (U+009B is a terminal's CSI) reach no terminal raw, in
+    // either form; the JSON still gives back the very characters.
+    void infoEscapesWhatATerminalWouldObey()
+    {
+        const QString software = QStringLiteral("SW") + QChar(0x7f) + QChar(0x9b) + QStringLiteral("2J") + QChar(0x85);
+        state().identity = Identity{"864000000000042", "HW-7", software};
+        const CliRun plain = cli({"info", "COM4"});
+        QCOMPARE(QString::fromUtf8(plain.out).split('\n').value(2), QString("softwareVersion: SW\\x7f\\x9b2J\\x85"));
+        const CliRun json = cli({"info", "COM4", "--json"});
+        QCOMPARE(json.code, 0);
+        QVERIFY2(!json.out.contains('\x7f') && !json.out.contains("\xc2\x9b") && !json.out.contains("\xc2\x85"),
+                 json.out.constData());
+        QVERIFY2(json.out.contains(R"("softwareVersion":"SW\u007f\u009b2J\u0085")"), json.out.constData());
+        QCOMPARE(QJsonDocument::fromJson(json.out).object().value("softwareVersion").toString(), software);
+    }
+
+    // Names the user typed are echoed with their control characters escaped: a file or port
+    // named with an ESC or OSC sequence cannot retitle or recolour the terminal.
+    void typedNamesReachNoTerminalRaw_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");
+        const QString osc = QStringLiteral("\x1b]0;owned\x07");
+        QTest::newRow("a profile file")
+            << QStringList{"write", "COM4", files_.filePath(osc + ".json")} << 3
+            << files_.filePath(QStringLiteral("\\x1b]0;owned\\x07.json")) + ": cannot be read";
+        QTest::newRow("a port") << QStringList{"read", "/dev/tty\x1b[31mUSB9"} << 4
+                                << "cannot open /dev/tty\\x1b[31mUSB9";
+        QTest::newRow("a command") << QStringList{QChar(0x9b) + QStringLiteral("2Jerase"), "COM4"} << 3
+                                   << "unknown command \"\\x9b2Jerase\"";
+    }
+    void typedNamesReachNoTerminalRaw()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        const CliRun r = cli(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(said), qPrintable(r.err));
+        for (const QChar c : r.err)
+            QVERIFY2(c == u'\n' || (c >= u' ' && c != QChar(0x7f) && (c < QChar(0x80) || c >= QChar(0xa0))),
+                     qPrintable(r.err.toUtf8().toPercentEncoding()));
     }
 
     // One record line per write, verify and reset, in the default place; none with --no-record;

@@ -19,6 +19,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // The program's window on a fake port; Form2's boxes scripted, the window's own boxes real.
@@ -225,6 +229,35 @@ private slots:
         s.shortcut(Qt::Key_S, QString());
         QTest::qWait(50);
         QCOMPARE(answers.texts.size(), 1);
+    }
+
+    // Saved into a FIFO (a script waiting for the profile): its reader gets the profile and the
+    // FIFO stays one; nothing is renamed over it.
+    void aProfileSavedIntoAFifoGoesToItsReader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("profile.fifo");
+        const QByteArray native = QFile::encodeName(path);
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        const int reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        Shell s;
+        s.hands.click("Option7");
+        s.hands.type("Text6", "+4917011111");
+        DialogAnswerer answers;
+        s.shortcut(Qt::Key_S, path);
+        QTest::qWait(100);
+        char buffer[8192];
+        const ssize_t n = ::read(reader, buffer, sizeof buffer);
+        ::close(reader);
+        QCOMPARE(answers.texts, QStringList());
+        struct stat st {};
+        QVERIFY(::lstat(native.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QVERIFY(n > 0);
+        const bulk::ProfileRead got = bulk::parseProfile(QByteArray(buffer, int(n)));
+        QVERIFY2(got.profile, qPrintable(got.error));
+        QCOMPARE(got.profile->model, bulk::Model::Condor);
+        QCOMPARE(got.profile->params.telephones->number[0], QString("+4917011111"));
     }
 
     // korvane PROFILE.json: main hands the argument to start().

@@ -95,6 +95,66 @@ private slots:
         }
     }
 
+    // The system's own terminals are of the tty class too, but no tracker is ever behind them:
+    // /dev/ptmx makes a new pseudo-terminal on each open, /dev/tty is whoever runs the program.
+    void theSystemsOwnTerminalsAreRefused_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("ptmx, by its bare name") << "ptmx";
+        QTest::newRow("/dev/tty") << "/dev/tty";
+        QTest::newRow("the console") << "/dev/console";
+        QTest::newRow("a virtual console") << "/dev/tty1";
+    }
+    void theSystemsOwnTerminalsAreRefused()
+    {
+        QFETCH(QString, target);
+        const QString device = devicePathFor(target, "/dev");
+        if (!QFileInfo::exists(device))
+            QSKIP("this machine has no such device");
+        PortsFolder folder;
+        const Result r = run({"link", "COM5", target}, plain());
+        QCOMPARE(r.code, int(UserError));
+        QCOMPARE(r.err, QStringLiteral("korvane-ports: %1 is not a serial device (a terminal of the system, with no "
+                                       "serial line behind it); COM5 is unchanged.\n").arg(device));
+        QVERIFY(!entryPresent(5));
+    }
+
+    // A serial port of the machine, where it has one, and a pseudo-terminal (a simulator) still link.
+    void serialLinesStillLink()
+    {
+        PortsFolder folder;
+        Pty a;
+        QCOMPARE(run({"link", "COM4", a.slave}, plain()).code, int(Ok));
+        if (!QFileInfo::exists("/dev/ttyS0"))
+            QSKIP("this machine has no /dev/ttyS0");
+        const Result r = run({"link", "COM1", "ttyS0"}, plain());
+        QVERIFY2(r.code == Ok, qPrintable(r.err));
+        QCOMPARE(linkTarget(1), QString("/dev/ttyS0"));
+    }
+
+    // A name typed with an ESC or OSC sequence comes back escaped: the terminal shows it, obeys none.
+    void typedNamesComeBackEscaped()
+    {
+        PortsFolder folder;
+        const Result r = run({"link", "COM4", QStringLiteral("/dev/tty\x1b]0;owned\x07")}, plain());
+        QCOMPARE(r.code, int(UserError));
+        QVERIFY2(r.err.startsWith(QStringLiteral("korvane-ports: there is no device /dev/tty\\x1b]0;owned\\x07.")),
+                 qPrintable(r.err));
+        const Result unknown = run({QChar(0x9b) + QStringLiteral("2J")}, plain());
+        QCOMPARE(unknown.err, QStringLiteral("korvane-ports: unknown command \"\\x9b2J\"\nSee korvane-ports --help.\n"));
+    }
+
+    // Every option of the help is in the manual page.
+    void theManualNamesEveryOption()
+    {
+        QFile page(QStringLiteral(KORVANE_SOURCE_DIR "/docs/man/korvane-ports.1"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        for (const char* option : {"\\-\\-help", "\\-\\-version"})
+            QVERIFY2(text.contains(QLatin1String(option)), option);
+        QVERIFY(helpText().contains("--help | --version"));
+    }
+
     void permissionWarningNamesTheGroupAndStillLinks()
     {
         PortsFolder folder;

@@ -1,12 +1,15 @@
 // The simulator as the window and the tools rely on it: reply texts, dump bytes, faults, its link.
 #include "link/port_names.h"
 #include "link/serial_port.h"
+#include "core/dump_parser.h"
 #include "sim/pty_tracker.h"
+#include "sim/state.h"
 #include "sim/tracker.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -125,6 +128,98 @@ private slots:
         const qsizetype flood = s.pieces.join(QString()).size();
         pty.stopFlood();
         QVERIFY2(flood > 3500 && flood < 8000, qPrintable(QString::number(flood)));
+    }
+
+    // Wrong options exit 2, as the manual says: 1 means the COM number is taken. A state it
+    // cannot take is wrong use too, with its reason.
+    void wrongOptionsExitTwo_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("state");   // written to the file --state names
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an unknown option") << QStringList{"--bogus"} << QByteArray() << "Unknown option 'bogus'";
+        QTest::newRow("a value missing") << QStringList{"--chunk"} << QByteArray() << "Missing value after '--chunk'";
+        QTest::newRow("a bad number") << QStringList{"--chunk", "x"} << QByteArray() << "--chunk wants a whole number";
+        QTest::newRow("a state with a comma in the APN")
+            << QStringList{"--state"}
+            << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Petrel", "gprs": {"apn": "a,b",
+                              "apnUser": "", "apnPassword": "", "serverIp": "", "serverPort": "", "httpAddress": "",
+                              "httpPort": "", "interval": "000"}})")
+            << "gprs.apn: \"a,b\" holds \",\"";
+    }
+    void wrongOptionsExitTwo()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, state);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        if (!state.isNull()) {
+            QFile f(dir.filePath("state"));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(state) == state.size());
+            args << f.fileName();
+        }
+        QProcess sim;
+        // KORVANE_SIM: another build of the simulator (an older one, say).
+        sim.start(qEnvironmentVariable("KORVANE_SIM", QStringLiteral(KORVANE_SIM_PATH)), QStringList{"--port", "COM7"} + args);
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 2);
+        const QString err = QString::fromLocal8Bit(sim.readAllStandardError());
+        QVERIFY2(err.contains(said), qPrintable(err));
+        QVERIFY(!QFileInfo(ports::entryPath(7)).isSymLink());
+    }
+
+    // A state is taken exactly or refused with the reason: a profile as a write checks it (a value
+    // the write refuses is not quietly skipped or split into two fields), a dump field by field (a
+    // hex pair that is no hex, an odometer longer than the dump's six digits are not altered).
+    void aStateIsHeldExactlyOrRefused_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<QString>("refused");   // empty: taken
+        const QByteArray dump = "A1001;B1002;C;D;E;F;G;H1008;apn;;;10.0.0.1;9000;\r\n"
+                                "000150;ord:,1E000000050000004D00030010100010\r\nHP:abc,80\r\n"
+                                "IMEI:350000000000001,Ver:1.0,2.3,\r\n1:P1\r\n2:P2\r\n3:P3\r\n4:\r\n5:\r\n"
+                                "E5\r\nE1\r\nE7\r\n00\r\n60\r\ned:8;1x1xxx1xxx1,20%\r\nword:\r\nA8\r\n";
+        QTest::newRow("a dump with an empty password") << dump << QString();
+        QTest::newRow("a dump whose interval pair is ZZ")
+            << QByteArray(dump).replace("ord:,1E", "ord:,ZZ") << R"(gprs.interval ("ZZ"))";
+        QTest::newRow("a dump with a 24-digit odometer")
+            << QByteArray(dump).replace("000150;", "123456789012345678901234;")
+            << R"(other.odometer ("123456789012345678901234"))";
+        QTest::newRow("a dump whose lock digit is 7")
+            << QByteArray(dump).replace("00030010100010", "00030010100070") << R"(special.lockType ("7"))";
+        QTest::newRow("a dump with a battery level the tracker cannot keep")
+            << QByteArray(dump).replace("1,20%", "1,x5%") << "other.lowBattery=x5%";
+        const QByteArray head = R"({"format": "korvane-profile", "version": 1, "model": "Petrel", )";
+        QTest::newRow("a profile's over-speed of 300")
+            << head + R"("other": {"overSpeed": "300"}})" << R"(other.overSpeed: "300" is out of range (000 to 250))";
+        QTest::newRow("a profile with a number left out of its chain")
+            << head + R"("telephones": {"1": "112", "2": "", "3": ""}})" << "telephones.4: missing";
+        QTest::newRow("a profile of numbers")
+            << head + R"("telephones": {"1": "112", "2": "", "3": "", "4": "", "5": "911"}})" << QString();
+    }
+    void aStateIsHeldExactlyOrRefused()
+    {
+        QFETCH(QByteArray, state);
+        QFETCH(QString, refused);
+        Tracker tracker;
+        const QString before = tracker.dump();
+        const QString error = sim::loadState(tracker, state);
+        if (!refused.isEmpty()) {
+            QVERIFY2(error.contains(refused), qPrintable(error));
+            QCOMPARE(tracker.dump(), before);
+            return;
+        }
+        QCOMPARE(error, QString());
+        if (state.startsWith('A')) {   // the dump comes back field by field
+            const QStringList given = bulk::describe(bulk::parseDump(QString::fromLatin1(state), true).params);
+            const QStringList held = bulk::describe(bulk::parseDump(tracker.dump(), true).params);
+            for (const QString& field : given)
+                QVERIFY2(held.contains(field), qPrintable(field));
+            QVERIFY(held.contains(QStringLiteral("other.password=")));
+        } else {
+            QCOMPARE(tracker.params().telephones->number[4], QString("911"));
+        }
     }
 
     void neverTakesAnotherDevicesLink()
