@@ -326,6 +326,10 @@ int run(const QStringList& arguments, const Streams& given)
     }
     port.discardOutput();
     port.discardInput();
+    // The device itself, through the ports folder's link: the name a COM number stood for then.
+    QString device = QFileInfo(port.deviceName()).canonicalFilePath();
+    if (device.isEmpty())
+        device = port.deviceName();
 
     Output output;
     output.progress = [&streams, &a](const QString& line) {
@@ -346,10 +350,7 @@ int run(const QStringList& arguments, const Streams& given)
         bulk::RecordEntry entry = live.recordEntry();
         entry.program = kProgram;
         entry.port = a.port;
-        // The device itself, through the ports folder's link: the name a COM number stood for then.
-        entry.device = QFileInfo(port.deviceName()).canonicalFilePath();
-        if (entry.device.isEmpty())
-            entry.device = port.deviceName();
+        entry.device = device;
         entry.adapterSerial = bulk::adapterSerial(entry.device);
         if (a.command == QLatin1String("write") || a.command == QLatin1String("verify"))
             entry.profileFile = a.file;
@@ -408,7 +409,7 @@ int run(const QStringList& arguments, const Streams& given)
         if (a.json) {
             QJsonObject o;
             o.insert(QLatin1String("port"), a.port);
-            o.insert(QLatin1String("device"), entry.device);
+            o.insert(QLatin1String("device"), device);
             o.insert(QLatin1String("imei"), id.imei.value_or(QString()));
             o.insert(QLatin1String("hardwareVersion"), id.hardwareVersion.value_or(QString()));
             o.insert(QLatin1String("softwareVersion"), id.softwareVersion.value_or(QString()));
