@@ -366,10 +366,11 @@ int run(const QStringList& arguments, const Streams& given)
             output.progress(QStringLiteral("not verifiable: %1 (the tracker's parameter dump does not carry it)").arg(key));
         QByteArray report;
         for (const bulk::Difference& d : c.differ)
-            report += (QStringLiteral("%1: profile %2, tracker %3").arg(d.key, d.expected, d.actual) +
-                       (d.notWritten.isEmpty() ? QString() : QStringLiteral(" (not written: %1)").arg(d.notWritten)) +
-                       QLatin1Char('\n'))
-                          .toUtf8();
+            report += QStringLiteral("%1: profile %2, tracker %3\n").arg(d.key, d.expected, d.actual).toUtf8();
+        // Shown also with --quiet: the tracker does not hold these, and no write of the profile changes that.
+        for (const bulk::Difference& d : c.notWritten)
+            error(QStringLiteral("not written, the tracker holds otherwise: %1: profile %2, tracker %3 (%4)")
+                      .arg(d.key, d.expected, d.actual, d.notWritten));
         if (!report.isEmpty() && !streams.out(report)) {
             error(QStringLiteral("the tracker was read, but the differences could not be written to standard output"));
             return finish(OutputFailed);

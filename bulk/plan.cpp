@@ -1,4 +1,5 @@
 #include "bulk/plan.h"
+#include "core/fields.h"
 
 #include <QMap>
 #include <QSet>
@@ -283,7 +284,14 @@ Comparison compare(const Profile& profile, const Params& read, const QStringList
 {
     Comparison c;
     const QMap<QString, QString> actual = valuesOf(profileOf(profile.model, read).params);
-    const QMap<QString, QString> expected = valuesOf(profile.params);
+    // What the tracker holds after a write of the profile: an empty box is sent as its row sends it.
+    Params written = profile.params;
+    forEachField(written, [](const QString& key, auto& field) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(*field)>, QString>)
+            if (field)
+                field = fields::held(key, *field);
+    });
+    const QMap<QString, QString> expected = valuesOf(written);
     const Plan planned = plan(profile);
     // In forEachField() order, as the profile lists its fields.
     forEachField(profile.params, [&](const QString& key, const auto& field) {
@@ -293,9 +301,13 @@ Comparison compare(const Profile& profile, const Params& read, const QStringList
             c.unverifiable << key;
         } else if (actual.value(key) != expected.value(key)) {
             const qsizetype at = planned.passedOverKeys.indexOf(key);
+            if (at < 0) {
+                c.differ << Difference{key, expected.value(key), actual.value(key), QString()};
+                return;
+            }
             // "key (reason)": the reason alone.
-            const QString why = at < 0 ? QString() : planned.passedOver[at].mid(key.size() + 2).chopped(1);
-            c.differ << Difference{key, expected.value(key), actual.value(key), why};
+            const QString why = planned.passedOver[at].mid(key.size() + 2).chopped(1);
+            c.notWritten << Difference{key, expected.value(key), actual.value(key), why};
         }
     });
     return c;

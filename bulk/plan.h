@@ -68,12 +68,16 @@ struct Difference {
 
 struct Comparison {
     QList<Difference> differ;
+    // Fields the tracker holds otherwise but that no write of the profile sends (a telephone number
+    // 6 to 8, an off fence's coordinate, a field the model's window has no button for): named, with
+    // the reason, and no difference: a write could not change them.
+    QList<Difference> notWritten;
     QStringList unverifiable;   // keys the dump never carries (other.fuel, port.doorLevel ...)
 };
 
 // The fields of `profile` against the parameters read from a tracker of the same model, but for
-// those left out. A write's read-back and a verify compare every field alike: a difference in a
-// field the write passes over is a difference too, with the reason the write does not send it.
+// those left out. A write's read-back and a verify compare alike: every field is compared, and one
+// that no write of the profile sends is set apart in `notWritten` with the reason.
 Comparison compare(const Profile& profile, const Params& read, const QStringList& leaveOut = {});
 
 // A profile's group keys as the messages name them.

@@ -98,6 +98,13 @@ Form shaped(const char* shape, int maxLength, const char* pattern, int maxValue 
                 QLatin1String(range)};
 }
 
+// ... whose empty box the row sends as a value the tracker then holds.
+Form emptyHolds(Form form, const char* held)
+{
+    form.emptyHeld = QLatin1String(held);
+    return form;
+}
+
 constexpr char kDigits3[] = "[0-9]{3}";
 constexpr char kPort[] = "[0-9]{0,5}";
 
@@ -123,7 +130,7 @@ std::vector<Field> makeTable()
         {"gprs.httpPort", at<&Params::gprs, &Gprs::httpPort>, {"Text31"}, "HTTP PORT", "HTTP PORT", "Label32", D::Http,
          shaped("up to five digits", 5, kPort, 65535, "0 to 65535")},
         {"gprs.interval", at<&Params::gprs, &Gprs::interval>, {"Text21"}, "Interval", "Interval", "Label29", D::Block,
-         shaped("three digits (\"030\"), \"000\" for off", 3, kDigits3, 255, "000 to 255")},
+         emptyHolds(shaped("three digits (\"030\"), \"000\" for off", 3, kDigits3, 255, "000 to 255"), "000")},
         {"gprs.intervalUnit", at<&Params::gprs, &Gprs::intervalUnit>, {"Option1", "Option2", "Option3"},
          "Interval Sec/Min/Hour", "", "", D::Block, std::nullopt},
         {"gprs.intervalOn", at<&Params::gprs, &Gprs::intervalOn>, {}, "Interval ON/OFF", "", "", D::Speed, std::nullopt},
@@ -159,27 +166,28 @@ std::vector<Field> makeTable()
     const std::vector<Field> rest = {
         // OTHER-SET
         {"other.lowBattery", at<&Params::other, &OtherSettings::lowBattery>, {"Combo3"}, "LOW BAT", "LOW BAT", "Label9",
-         D::Speed, shaped("a level and \"%\" (\"45%\"), \"00%\" for off", 4, "[0-9]{1,3}%", 255, "0 to 255")},
+         D::Speed, emptyHolds(shaped("two digits and \"%\" (\"45%\", \"05%\"), \"00%\" for off", 3, "[0-9]{2}%", 99,
+                                     "00% to 99%"), "00%")},
         {"other.lowBatteryOn", at<&Params::other, &OtherSettings::lowBatteryOn>, {}, "LOW BAT ON/OFF", "", "", D::Speed,
          std::nullopt},
         {"other.overSpeed", at<&Params::other, &OtherSettings::overSpeed>, {"Text9"}, "Over Speed(Km/h)",
          "Over Speed(Km/h)", "Label10", D::Speed,
-         shaped("three digits (\"120\"), \"000\" for off", 3, kDigits3, 250, "000 to 250")},
+         emptyHolds(shaped("three digits (\"120\"), \"000\" for off", 3, kDigits3, 250, "000 to 250"), "000")},
         {"other.overSpeedOn", at<&Params::other, &OtherSettings::overSpeedOn>, {}, "Over Speed(Km/h) ON/OFF", "", "",
          D::Speed, std::nullopt},
         {"other.localHours", at<&Params::other, &OtherSettings::localHours>, {"Text15"}, "Local T hours", "Local T hours",
          "Label12", D::Password, shaped("a sign and two digits (\"+08\")", 3, "[+-][0-9]{2}", 23, "-23 to +23")},
         {"other.localMinutes", at<&Params::other, &OtherSettings::localMinutes>, {"Combo4"}, "Local T minutes",
-         "Local T minutes", "", D::Password, shaped("\"00\", \"15\", \"30\" or \"45\"", 2, "00|15|30|45")},
+         "Local T minutes", "", D::Password, emptyHolds(shaped("\"00\", \"15\", \"30\" or \"45\"", 2, "00|15|30|45"), "00")},
         {"other.fuel", at<&Params::other, &OtherSettings::fuel>, {"Text16"}, "Fuel", "Fuel", "Label19", D::None,
          shaped("\"y1,v1,y2,v2\" in digits", 40, "([0-9.]+(,[0-9.]+){3})?")},
         {"other.shakeStep", at<&Params::other, &OtherSettings::shakeStep>, {"Text32"}, "Shake Step", "Shake Step",
-         "Label33", D::Block, shaped("one digit, \"0\" (off) to \"4\"", 1, "[0-4]")},
+         "Label33", D::Block, emptyHolds(shaped("one digit, \"0\" (off) to \"4\"", 1, "[0-4]"), "0")},
         {"other.odometer", at<&Params::other, &OtherSettings::odometer>, {"Text18"}, "Hodometer(Km)", "Hodometer(Km)",
-         "Label22", D::Odometer, shaped("six digits (\"\" sends \"000000\")", 6, "([0-9]{6})?")},
+         "Label22", D::Odometer, emptyHolds(shaped("six digits (\"\" sends \"000000\")", 6, "([0-9]{6})?"), "000000")},
         {"other.displacement", at<&Params::other, &OtherSettings::displacement>, {"Text33"}, "Displacement(10m)",
          "Displacement(10m)", "Label34", D::Block,
-         shaped("three digits (\"010\"), \"000\" for off", 3, kDigits3, 255, "000 to 255")},
+         emptyHolds(shaped("three digits (\"010\"), \"000\" for off", 3, kDigits3, 255, "000 to 255"), "000")},
         {"other.displacementOn", at<&Params::other, &OtherSettings::displacementOn>, {}, "Displacement(10m) ON/OFF", "",
          "", D::Speed, std::nullopt},
         {"other.password", at<&Params::other, &OtherSettings::password>, {"Text17"}, "Password", "Password", "Label20",
@@ -260,6 +268,13 @@ const Field* field(const QString& key)
 {
     return index().value(key);
 }
+
+QString held(const QString& key, const QString& text)
+{
+    const Field* f = field(key);
+    return text.isEmpty() && f && f->form ? f->form->emptyHeld : text;
+}
+
 
 QString caption(const QString& key)
 {

@@ -34,7 +34,14 @@ struct Form {
     QString separators;   // characters that would split the command or the dump
     int maxValue = -1;    // for numbers: the largest the tracker keeps (-1: no bound)
     QString range;        // how the bound reads in a message ("000 to 250")
+    // What the tracker holds after the window's row sends an empty box ("000" for an interval:
+    // the row turns it off); empty when it holds "" again.
+    QString emptyHeld = {};
 };
+
+// The text the tracker holds once `text` of field `key` was written: `text` itself, or for an
+// empty box what its row sends for it. Verify expects this.
+QString held(const QString& key, const QString& text);
 
 // Where the parameter dump (the reply to "SETG") carries a field, in the dump's order; the window
 // shows a read in this order too.

@@ -25,6 +25,14 @@ QString listed(const QStringList& keys)
     return keys.join(QLatin1String(", "));
 }
 
+QString notWritten(const bulk::Comparison& c)
+{
+    QStringList lines{QStringLiteral("Not written, and the tracker holds otherwise:")};
+    for (const bulk::Difference& d : c.notWritten)
+        lines << QStringLiteral("%1: window %2, tracker %3 (%4)").arg(d.key, d.expected, d.actual, d.notWritten);
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString notComparable(const bulk::Comparison& c)
 {
     return QStringLiteral("Not comparable (a dump never carries them): %1").arg(listed(c.unverifiable));
@@ -179,8 +187,7 @@ QString MainWindow::summary(const PlanRun::Result& r) const
                      .arg(port)
                      .arg(r.total);
         for (const bulk::Difference& d : r.comparison.differ)
-            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual) +
-                         (d.notWritten.isEmpty() ? QString() : QStringLiteral(" (not written: %1)").arg(d.notWritten));
+            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual);
     } else if (r.outcome == QLatin1String("cancelled")) {
         lines << QStringLiteral("The write to %1 was cancelled.").arg(port) << r.written;
     } else if (r.failedAt > r.total) {
@@ -188,6 +195,8 @@ QString MainWindow::summary(const PlanRun::Result& r) const
     } else {
         lines << QStringLiteral("The write to %1 stopped:").arg(port) << stoppedWhere(r) << r.written;
     }
+    if (r.readBack && !r.comparison.notWritten.isEmpty())
+        lines << notWritten(r.comparison);
     if (r.readBack && !r.comparison.unverifiable.isEmpty())
         lines << notComparable(r.comparison);
     return lines.join(QLatin1Char('\n'));
@@ -225,6 +234,13 @@ void MainWindow::showComparison(const PlanRun::Result& result)
         }
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         layout->addWidget(table);
+    }
+    if (!result.comparison.notWritten.isEmpty()) {
+        auto* passed = new QLabel(notWritten(result.comparison), dialog);
+        passed->setObjectName(QStringLiteral("NotWritten"));
+        passed->setTextFormat(Qt::PlainText);
+        passed->setWordWrap(true);
+        layout->addWidget(passed);
     }
     if (!result.comparison.unverifiable.isEmpty()) {
         auto* unverifiable = new QLabel(notComparable(result.comparison), dialog);

@@ -93,7 +93,12 @@ private slots:
         bad("half a character", R"("gprs": {"apn": "a\ud800b"})",
             "gprs.apn: holds half of a character (a lone \\u escape)");
         bad("battery -1", R"("other": {"lowBattery": "-1"})",
-            "other.lowBattery: \"-1\" has the wrong form (a level and \"%\" (\"45%\"), \"00%\" for off)");
+            "other.lowBattery: \"-1\" has the wrong form (two digits and \"%\" (\"45%\", \"05%\"), \"00%\" for off)");
+        // The tracker's dump gives a level back as two digits and "%".
+        bad("battery 5%", R"("other": {"lowBattery": "5%"})",
+            "other.lowBattery: \"5%\" has the wrong form (two digits and \"%\" (\"45%\", \"05%\"), \"00%\" for off)");
+        bad("battery 100%", R"("other": {"lowBattery": "100%"})",
+            "other.lowBattery: \"100%\" is too long (4 characters; two digits and \"%\" (\"45%\", \"05%\"), \"00%\" for off)");
         bad("speed 12", R"("other": {"overSpeed": "12"})",
             "other.overSpeed: \"12\" has the wrong form (three digits (\"120\"), \"000\" for off)");
         bad("interval, no unit", R"("gprs": {"interval": "030"})",
