@@ -142,11 +142,12 @@ void MainWindow::portOpened(int number, int failure)
     // The whole remedy under the failure's number in the monitor and on the status bar's tooltip;
     // the bar itself keeps to one short line.
     const QString remedy =
-        QStringLiteral("You may not open %1 (COM%2).\n%3").arg(device).arg(number).arg(portstool::accessHint(access));
-    form_->engine().replaceMonitor(QStringLiteral("%1\r\n%2").arg(failure).arg(remedy.trimmed()));
+        QStringLiteral("You may not open %1 (COM%2).\n%3").arg(device, QString::number(number), portstool::accessHint(access));
+    form_->engine().replaceMonitor(QStringLiteral("%1\r\n%2").arg(QString::number(failure), remedy.trimmed()));
     statusBar()->setToolTip(look::plainTip(remedy.trimmed()));
     statusBar()->showMessage(
-        QStringLiteral("8010: you may not open %1 (COM%2); how to get access is in the monitor").arg(device).arg(number));
+        QStringLiteral("8010: you may not open %1 (COM%2); how to get access is in the monitor")
+            .arg(device, QString::number(number)));
 }
 
 void MainWindow::start(const QString& profilePath)
