@@ -327,9 +327,7 @@ int run(const QStringList& arguments, const Streams& given)
     port.discardOutput();
     port.discardInput();
     // The device itself, through the ports folder's link: the name a COM number stood for then.
-    QString device = QFileInfo(port.deviceName()).canonicalFilePath();
-    if (device.isEmpty())
-        device = port.deviceName();
+    const QString device = port.openedDevice();
 
     Output output;
     output.progress = [&streams, &a](const QString& line) {

@@ -29,6 +29,10 @@ public:
     // has then already reported lost().
     virtual bool write(const QString& text) = 0;
     virtual QString readAll() = 0;
+    // The device the last successful open() reached, its links followed (/dev/ttyUSB0 for a COM
+    // number linked to it), kept after the port closed or went away: what a record names. Empty
+    // when the port does not know.
+    virtual QString openedDevice() const { return {}; }
 
 signals:
     void notified(int event);   // Event::Received when characters wait; other values: line events

@@ -30,4 +30,10 @@ QString devicePath(int n)
     return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
 }
 
+QString followed(const QString& path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    return device.isEmpty() ? path : device;
+}
+
 }  // namespace ports

@@ -10,5 +10,8 @@ namespace ports {
 QString folder();
 QString entryPath(int n);      // the ports-folder entry for COMn, whether it exists or not
 QString devicePath(int n);     // the entry if present, else /dev/ttyS<n-1>
+// The device a path leads to, its links followed (the ports folder's COM4 -> /dev/ttyUSB0); the
+// path itself when it leads nowhere.
+QString followed(const QString& path);
 
 }  // namespace ports

@@ -88,6 +88,9 @@ int SerialPort::open()
         return error == EWOULDBLOCK ? AlreadyOpen : OtherFailure;
     }
     dropping_ = false;
+    // Now, while the ports folder's link still leads there: an adapter unplugged leaves it
+    // dangling, a simulator that hangs up removes it.
+    opened_ = ports::followed(path);
     return 0;
 }
 

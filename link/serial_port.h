@@ -21,6 +21,7 @@ public:
     void discardInput() override;
     bool write(const QString& text) override;
     QString readAll() override;
+    QString openedDevice() const override { return opened_; }
 
     // A device by its path (/dev/ttyUSB0) instead of a COM number; empty goes back to the number.
     void setDevicePath(const QString& path);
@@ -37,4 +38,5 @@ private:
     QString path_;
     bool dropping_ = false;
     QString openError_;
+    QString opened_;
 };

@@ -35,6 +35,8 @@ QFont fontFor(layout::Font f)
         QFont font(QStringLiteral("Times New Roman"));
         font.setPointSizeF(pt);
         font.setBold(bold);
+        // Smoothed, also inside PORT-SET, whose crisp Song face "Door-level" would inherit.
+        font.setStyleStrategy(QFont::PreferDefault);
         return font;
     };
     switch (f) {
@@ -351,7 +353,6 @@ const RowName kRowNames[] = {
     {"Check_d3_on", "%1 ON/OFF", "Label16"}, {"Check_d3_in", "%1 IN/OUT", "Label16"}, {"Command31", "Apply %1", "Label16"},
     {"Check_d4_on", "%1 ON/OFF", "Label17"}, {"Check_d4_in", "%1 IN/OUT", "Label17"}, {"Command32", "Apply %1", "Label17"},
     {"Check_d5_on", "%1 ON/OFF", "Label18"}, {"Check_d5_in", "%1 IN/OUT", "Label18"}, {"Command33", "Apply %1", "Label18"},
-    {"Command5", "OPEN or CLOSE the port", nullptr},
 };
 
 // The buttons that are no row: the port, the read and the reset.
@@ -382,6 +383,11 @@ void Form2::nameByRow()
         if (control->accessibleName() != name)
             control->setAccessibleName(name);
     }
+    // The port button's caption is the port's state: a screen reader is told both, what a press
+    // does and whether the port is open now.
+    const bool closed = caption(QStringLiteral("Command5")) == QLatin1String("OPEN");
+    ctl(QStringLiteral("Command5"))
+        ->setAccessibleName(closed ? QStringLiteral("OPEN: the port is closed") : QStringLiteral("CLOSE: the port is open"));
 }
 
 QString Form2::pressTitle(const QString& button) const
@@ -442,7 +448,7 @@ void Form2::describePorts()
     for (int i = 0; i < combo->count(); ++i) {
         const int n = portstool::comNumber(combo->itemText(i));
         if (n > 0)
-            combo->setItemData(i, portstool::comDescription(portstool::viewCom(n, *portsSystem_, devices)),
+            combo->setItemData(i, look::plainTip(portstool::comDescription(portstool::viewCom(n, *portsSystem_, devices))),
                                Qt::ToolTipRole);
     }
 }
@@ -483,9 +489,6 @@ void Form2::setTabOrder()
     }
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    // The window opens with the keys at the top, on the model: otherwise Qt gives them to the
-    // first control built that takes focus, "Initialize ALL".
-    chain.first()->setFocus();
 }
 
 // ---- control access -------------------------------------------------------------------------
@@ -755,9 +758,10 @@ void Form2::openPort(bool fromList)
     if (number)
         port_->setNumber(number);
     const int failure = number ? port_->open() : int(Port::NoSuchPort);
-    emit portOpened(port_->number(), failure);
     if (failure) {
         engine_->replaceMonitor(QString::number(failure));
+        // Before a box: whoever explains the failure finds its number in the monitor.
+        emit portOpened(port_->number(), failure);
         if (failure == Port::NoSuchPort)
             engine_->inform(fromList ? QStringLiteral("Invalid Port") : QStringLiteral("Invalid PORT"));
         else if (failure == Port::AlreadyOpen)
@@ -767,6 +771,7 @@ void Form2::openPort(bool fromList)
     setCaption(QStringLiteral("Command5"), QStringLiteral("CLOSE"));
     port_->discardOutput();
     port_->discardInput();
+    emit portOpened(port_->number(), 0);
 }
 
 void Form2::Command5_Click()
@@ -780,6 +785,7 @@ void Form2::Command5_Click()
         return;
     }
     setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+    emit portClosed();
 }
 
 void Form2::Combo2_Click()
@@ -790,6 +796,7 @@ void Form2::Combo2_Click()
             return;
         }
         setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+        emit portClosed();
     }
     openPort(true);
 }
@@ -803,6 +810,7 @@ void Form2::MSComm1_Lost()
 {
     // The device went away while open: the port is closed already; say so once.
     setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+    emit portClosed();
     engine_->portLost();
 }
 

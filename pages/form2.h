@@ -50,6 +50,8 @@ public:
     const portstool::PortsSystem& portsSystem() const { return *portsSystem_; }
     // Each entry of the port list tells in its tooltip what that COM number stands for now.
     void describePorts();
+    // The keys to the model chosen in "Model-Select", where the window's Tab order starts.
+    void keysToModel();
 
     // Handlers (public so that tests and tools can name them).
     void Form_Load();
@@ -165,6 +167,8 @@ signals:
     void unloaded();
     // After each try to open COMn from OPEN or the port list: 0 when it opened, else the failure.
     void portOpened(int number, int failure);
+    // The port was closed by CLOSE or by a pick of another port, or it went away.
+    void portClosed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,11 +1,13 @@
 #include "pages/look.h"
 #include "pages/accessible.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOption>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +44,11 @@ QFont songFont(double points, bool bold)
     return font;
 }
 
+QString plainTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
+
 QRect FrameBox::captionRect() const
 {
     const QFontMetrics metrics(font());
@@ -64,8 +71,32 @@ void FrameBox::paintEvent(QPaintEvent*)
     if (title().isEmpty())
         return;
     painter.fillRect(caption, palette.window());
-    style()->drawItemText(&painter, caption.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, palette,
-                          isEnabled(), shownCaption(title()), QPalette::WindowText);
+    const auto draw = [&] {
+        style()->drawItemText(&painter, caption.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, palette,
+                              isEnabled(), shownCaption(title()), QPalette::WindowText);
+    };
+    if (!font().bold() || hasBoldFace(font())) {
+        draw();
+        return;
+    }
+    // A face without a bold of its own (SimSun, and each Song stand-in) is made bold by FreeType
+    // only for glyphs it draws as bitmaps at whole pixels: at 150 % some captions came out regular,
+    // some half bold. Struck twice, a whole device pixel apart, they are bold at every scale.
+    QFont regular = font();
+    regular.setBold(false);
+    painter.setFont(regular);
+    const qreal ratio = devicePixelRatioF();
+    draw();
+    painter.translate(std::max(1.0, std::floor(ratio)) / ratio, 0);
+    draw();
+}
+
+bool hasBoldFace(const QFont& font)
+{
+    const QString family = QFontInfo(font).family();
+    const QStringList styles = QFontDatabase::styles(family);
+    return std::any_of(styles.begin(), styles.end(),
+                       [&family](const QString& style) { return QFontDatabase::weight(family, style) >= QFont::Bold; });
 }
 
 namespace {

@@ -20,6 +20,15 @@ QFont fittedToHalfEm(QFont font);
 // The average width of a Latin character of the face, in pixels.
 double latinAdvance(const QFont& font);
 
+// Text from a tracker, a profile or the system, for a tooltip: Qt takes a tooltip that looks like
+// markup for markup, so such a text is handed over as markup that shows it as it is; any other
+// stays as it is.
+QString plainTip(const QString& text);
+
+// Whether the face the font is drawn in has a bold of its own (Liberation Serif has; the Song
+// faces have not, and are made bold by striking them twice).
+bool hasBoldFace(const QFont& font);
+
 // A frame as the window draws it: an etched border whose top line runs through the middle of the
 // caption, so that the frame's first row, placed just under the caption, stays clear of the border
 // (the platform's group box draws the caption above the border, and the border through that row).

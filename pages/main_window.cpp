@@ -4,6 +4,7 @@
 
 #include "bulk/profile.h"
 #include "pages/form2.h"
+#include "pages/look.h"
 #include "pages/message_box.h"
 #include "pages/ports_dialog.h"
 #include "ports/ports.h"
@@ -18,6 +19,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QWindow>
 
 namespace {
 
@@ -75,6 +77,8 @@ void MainWindow::build()
     // Form2's boxes take their title from the window they sit in: this one.
     setWindowTitle(QStringLiteral("Korvane V2.1"));
     setCentralWidget(form_);
+    // A new parent took the keys away from the model the form gave them to.
+    form_->keysToModel();
     // The client area keeps its fixed size; the window is that plus the menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     prompt_ = std::make_unique<MessageBoxPrompt>(this);
@@ -127,15 +131,23 @@ PortsDialog* MainWindow::showPorts()
 
 void MainWindow::portOpened(int number, int failure)
 {
+    statusBar()->setToolTip(QString());
     if (failure != Port::PermissionDenied) {
         statusBar()->clearMessage();
         return;
     }
-    const QString device = ports::devicePath(number);
+    // The device itself, not the ports folder's link to it: that is what the remedy is about.
+    const QString device = ports::followed(ports::devicePath(number));
     const portstool::Access access = form_->portsSystem().access(device);
-    statusBar()->showMessage(QStringLiteral("8010: you may not open COM%1 (%2). %3")
-                                 .arg(number)
-                                 .arg(device, portstool::accessHint(access).simplified()));
+    // The whole remedy under the failure's number in the monitor and on the status bar's tooltip;
+    // the bar itself keeps to one short line.
+    const QString remedy =
+        QStringLiteral("You may not open %1 (COM%2).\n%3").arg(device, QString::number(number), portstool::accessHint(access));
+    form_->engine().replaceMonitor(QStringLiteral("%1\r\n%2").arg(QString::number(failure), remedy.trimmed()));
+    statusBar()->setToolTip(look::plainTip(remedy.trimmed()));
+    statusBar()->showMessage(
+        QStringLiteral("8010: you may not open %1 (COM%2); how to get access is in the monitor")
+            .arg(device, QString::number(number)));
 }
 
 void MainWindow::start(const QString& profilePath)
@@ -210,6 +222,35 @@ bool MainWindow::saveProfile(const QString& path)
     profileFile_ = path;
     fileProfile_ = std::make_unique<bulk::Profile>(currentProfile());
     return true;
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    fitToPixels();
+    // Moved to a screen of another scale, it fits again.
+    if (QWindow* window = windowHandle())
+        connect(window, &QWindow::screenChanged, this, &MainWindow::fitToPixels, Qt::UniqueConnection);
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::fitToPixels()
+{
+    // Scaled by 125 % or 150 %, a menu bar of the wrong height puts the form between two rows of
+    // pixels, and lines that fall between them are lost: the monitor's bottom border went under
+    // its own white. The bar is made as much higher as it takes to end on a whole pixel.
+    const qreal ratio = devicePixelRatioF();
+    QMenuBar* bar = menuBar();
+    bar->setMinimumHeight(0);
+    bar->setMaximumHeight(QWIDGETSIZE_MAX);
+    int height = bar->sizeHint().height();
+    for (int more = 0; more < 8; ++more) {
+        const qreal pixels = (height + more) * ratio;
+        if (qAbs(pixels - qRound(pixels)) < 0.01) {
+            height += more;
+            break;
+        }
+    }
+    bar->setFixedHeight(height);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -77,9 +77,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void build();
+    void fitToPixels();
     void apply(const bulk::Profile& profile);
     void portOpened(int number, int failure);
     void buildTrackerMenu();

@@ -44,12 +44,23 @@ void Form2::showTestFrame(bool on)
     visible("Frame10", on);
 }
 
+void Form2::keysToModel()
+{
+    // The keys start at the top, on the model, also when the window or a profile changed it and a
+    // control that held them went away: otherwise Qt gives them to the first control built that
+    // takes focus, "Initialize ALL".
+    for (const char* option : {"Option6", "Option7", "Option8", "Option9"})
+        if (selected(QLatin1String(option)))
+            ctl(QLatin1String(option))->setFocus(Qt::OtherFocusReason);
+}
+
 void Form2::Option6_Click()
 {
     enable("Frame5", false);
     visible("Frame5", true);
     showTestFrame(false);
     layoutOtherSet(false, false);
+    keysToModel();
 }
 
 // Condor and Falcon share the port-function page; they name its lines differently.
@@ -74,6 +85,7 @@ void Form2::Option7_Click()
                     "Input Fun: Hight Level", "Input Fun: Low Level", "Option20"});
     showTestFrame(false);
     layoutOtherSet(false, false);
+    keysToModel();
 }
 
 void Form2::Option8_Click()
@@ -82,6 +94,7 @@ void Form2::Option8_Click()
                     "Input  Fun: Low Level", "Output Fun: OC", "Option19"});
     showTestFrame(false);
     layoutOtherSet(true, false);
+    keysToModel();
 }
 
 void Form2::Option9_Click()
@@ -89,4 +102,5 @@ void Form2::Option9_Click()
     visible("Frame5", false);
     showTestFrame(true);
     layoutOtherSet(true, true);
+    keysToModel();
 }

@@ -1,6 +1,7 @@
 #include "pages/ports_dialog.h"
 #include "ports/ports.h"
 #include "link/port_names.h"
+#include "pages/look.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -67,6 +68,8 @@ PortsDialog::PortsDialog(const PortsSystem& system, QWidget* parent)
     unassign_->setObjectName(QStringLiteral("Unassign"));
     result_->setObjectName(QStringLiteral("Result"));
     result_->setWordWrap(true);
+    // The tool's words quote device names and descriptions: shown as they are, never as markup.
+    result_->setTextFormat(Qt::PlainText);
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* devicesTitle = new QLabel(QStringLiteral("Serial devices present:"));
@@ -169,7 +172,7 @@ void PortsDialog::showComNumbers()
         for (int c = 0; c < texts.size(); ++c)
             if (item->text(c + 1) != texts[c])
                 item->setText(c + 1, texts[c]);
-        item->setToolTip(0, comDescription(v));
+        item->setToolTip(0, look::plainTip(comDescription(v)));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -33,6 +34,9 @@ QString notWritten(const bulk::Comparison& c)
     return lines.join(QLatin1Char('\n'));
 }
 
+// What a window's title bar needs beside its title: its buttons and margins.
+constexpr int kTitleButtons = 150;
+
 QString notComparable(const bulk::Comparison& c)
 {
     return QStringLiteral("Not comparable (a dump never carries them): %1").arg(listed(c.unverifiable));
@@ -48,7 +52,7 @@ void MainWindow::buildTrackerMenu()
     menuBar()->insertMenu(ports_, tracker);
     writeAll_ = tracker->addAction(QStringLiteral("Write All to Tracker…"));
     writeAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
-    compare_ = tracker->addAction(QStringLiteral("Compare with Tracker"));
+    compare_ = tracker->addAction(QStringLiteral("Compare with Tracker…"));
     compare_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     connect(writeAll_, &QAction::triggered, this, &MainWindow::writeAll);
     connect(compare_, &QAction::triggered, this, &MainWindow::compareWithTracker);
@@ -59,8 +63,15 @@ void MainWindow::buildTrackerMenu()
     // Which tracker the window talked to last, beside the port hints, which come and go.
     identity_ = new QLabel(this);
     identity_->setObjectName(QStringLiteral("TrackerIdentity"));
+    identity_->setTextFormat(Qt::PlainText);
+    // Clear of the window's edge, as the bar's own messages are.
+    identity_->setContentsMargins(6, 0, 6, 0);
     statusBar()->addPermanentWidget(identity_);
     connect(form_, &Form2::identityRead, this, &MainWindow::showIdentity);
+    // Only while the port still leads to the tracker it was read from: a technician working
+    // through a fleet would write down the one before.
+    connect(form_, &Form2::portOpened, identity_, &QLabel::clear);
+    connect(form_, &Form2::portClosed, identity_, &QLabel::clear);
 }
 
 QString MainWindow::portName() const
@@ -99,6 +110,10 @@ void MainWindow::writeAll()
     auto* dialog = new QProgressDialog(this);
     progress_ = dialog;
     progress_->setObjectName(QStringLiteral("WriteAllProgress"));
+    // It quotes the profile's texts: shown as they are, never as markup.
+    auto* said = new QLabel(dialog);
+    said->setTextFormat(Qt::PlainText);
+    progress_->setLabel(said);
     progress_->setWindowTitle(windowTitle());
     progress_->setWindowModality(Qt::WindowModal);
     progress_->setAutoClose(false);
@@ -233,6 +248,8 @@ void MainWindow::showComparison(const PlanRun::Result& result)
                 table->setItem(i, column, new QTableWidgetItem(cells[column]));
         }
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        // As large as its rows and columns, so that every value is read whole without scrolling.
+        table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
         layout->addWidget(table);
     }
     if (!result.comparison.notWritten.isEmpty()) {
@@ -251,14 +268,23 @@ void MainWindow::showComparison(const PlanRun::Result& result)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
     layout->addWidget(buttons);
+    // Its contents and its title, within the screen; Qt's own choice is two thirds of the screen
+    // at most and the frame's title cut at a table's default width.
+    QSize size = dialog->sizeHint().expandedTo(
+        {dialog->fontMetrics().horizontalAdvance(dialog->windowTitle()) + kTitleButtons, 0});
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog->resize(size);
     dialog->show();
 }
 
 void MainWindow::showIdentity(const bulk::Identity& identity)
 {
-    identity_->setText(QStringLiteral("IMEI %1 · HW %2 · SW %3")
-                           .arg(identity.imei.value_or(QString()), identity.hardwareVersion.value_or(QString()),
-                                identity.softwareVersion.value_or(QString())));
+    // As the tracker sent it, its control characters escaped.
+    const auto said = [](const std::optional<QString>& text) { return rows::visible(text.value_or(QString())); };
+    identity_->setText(QStringLiteral("%1: IMEI %2 · HW %3 · SW %4")
+                           .arg(portName(), said(identity.imei), said(identity.hardwareVersion),
+                                said(identity.softwareVersion)));
 }
 
 void MainWindow::record(const PlanRun::Result& result)
@@ -268,7 +294,11 @@ void MainWindow::record(const PlanRun::Result& result)
     if (result.action == PlanRun::Action::Verify)
         entry.action = QStringLiteral("compare");
     entry.port = portName();
-    entry.device = ports::devicePath(form_->port().number());
+    // The device opened, as korvane-cli names it: not the ports folder's link, which may lead
+    // elsewhere by now or nowhere.
+    entry.device = form_->port().openedDevice();
+    if (entry.device.isEmpty())
+        entry.device = ports::followed(ports::devicePath(form_->port().number()));
     entry.adapterSerial = bulk::adapterSerial(entry.device);
     if (fileProfile_ && *fileProfile_ == running_)
         entry.profileFile = profileFile_;

@@ -61,6 +61,12 @@ for node in nodes:
     if name.strip() and key in seen:
         problems.append(f'two of {role} "{name}"')
     seen[key] = True
+# The port button is OPEN and CLOSE in one: its name must say which, and whether the port is open.
+port = [n for n in nodes if n.getRoleName() == 'push button' and n.name.split(':')[0] in ('OPEN', 'CLOSE')]
+if len(port) == 1 and ': the port is ' in port[0].name:
+    print(f'port button: "{port[0].name}"')
+else:
+    problems.append('no OPEN/CLOSE button that says whether the port is open')
 print(f'{len(nodes)} reachable controls over AT-SPI, {len(problems)} problem(s)')
 for p in problems:
     print('  ' + p)

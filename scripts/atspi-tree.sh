@@ -3,7 +3,8 @@
 # name and the labels it is "labelled by", read over AT-SPI from the running program.
 #   scripts/atspi-tree.sh build      (needs xvfb-run, dbus, at-spi2-core and python3-pyatspi)
 #   scripts/atspi-tree.sh build --check   checks instead that every control a person can reach has
-#                                         a name of its own that is not its value (exit 1 if not)
+#                                         a name of its own that is not its value, and that the
+#                                         port button tells the port's state (exit 1 if not)
 set -euo pipefail
 build=${1:-build}
 shift || true

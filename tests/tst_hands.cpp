@@ -376,6 +376,23 @@ private slots:
         QCOMPARE(named("Frame10")->text(QAccessible::Name), QString("Test & Especia Set"));
     }
 
+    // OPEN and CLOSE are one button: its name says what a press does and whether the port is open,
+    // after OPEN, CLOSE and a port that went away alike.
+    void thePortButtonSaysWhetherThePortIsOpen()
+    {
+        ShownRig r;
+        auto name = [&] { return QAccessible::queryAccessibleInterface(r.w("Command5"))->text(QAccessible::Name); };
+        QCOMPARE(name(), QString("OPEN: the port is closed"));
+        r.hands.click("Command5");
+        QCOMPARE(name(), QString("CLOSE: the port is open"));
+        r.hands.click("Command5");
+        QCOMPARE(name(), QString("OPEN: the port is closed"));
+        r.hands.click("Command5");
+        r.port.pull();
+        QTRY_COMPARE(name(), QString("OPEN: the port is closed"));
+        QCOMPARE(r.prompt.shown, QStringList{"Port Lost! Check The Cable And Open It Again"});
+    }
+
     // Every control a person can reach, under each model and arm function, has a name that is
     // neither empty nor its own value (a combo box read as "45%", a check box as "OFF"), and no
     // other control of its kind answers to it.

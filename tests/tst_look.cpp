@@ -2,10 +2,13 @@
 // or caption, in every model's layout; and the face standing in for SimSun keeps SimSun's widths.
 #include "pages/look.h"
 #include "support/rig.h"
+#include "support/shell.h"
 
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -73,6 +76,17 @@ void markInk(Ink& ink, QWidget* window, QWidget* widget, QWidget::RenderFlags fl
                 ink.mark(widget, origin + QPoint(x, y));
 }
 
+// Pixels clearly darker than the first one, the background: a caption's ink, also a greyed one.
+int ink(const QImage& image)
+{
+    const int background = qGray(image.pixel(0, 0));
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qGray(image.pixel(x, y)) < background - 40;
+    return n;
+}
+
 }  // namespace
 
 class LookTest : public QObject {
@@ -130,6 +144,67 @@ private slots:
         }
         ink.touching();
         QVERIFY2(ink.clash.isEmpty(), qPrintable(ink.clash));
+    }
+
+    // Drawn at the desktop's scale (this test runs again at 150 %): PORT-SET and the frames inside it
+    // keep their bold captions, the monitor its bottom border over the status bar, and "Door-level"
+    // the face the layout gives it, as the other labels of its kind.
+    void boldCaptionsAreDrawnBold_data() { nothingDrawnOverAnotherControlOrAFrame_data(); }
+    void boldCaptionsAreDrawnBold()
+    {
+        QFETCH(QString, model);
+        WindowShell s;
+        s.hands.click(model);
+        for (const char* name : {"Frame5", "Frame7", "Frame8", "Frame9"}) {
+            auto* frame = s.window.findChild<look::FrameBox*>(name);
+            if (!frame->isVisibleTo(&s.window) || frame->visibleRegion().isEmpty())
+                continue;
+            QVERIFY(frame->font().bold());
+            const QRect caption(frame->mapTo(&s.window, frame->captionRect().topLeft()), frame->captionRect().size());
+            const int bold = ink(s.window.grab(caption).toImage());
+            QFont regular = frame->font();
+            regular.setBold(false);
+            frame->setFont(regular);
+            const int thin = ink(s.window.grab(caption).toImage());
+            QVERIFY2(bold >= thin * 3 / 2, qPrintable(QString("%1: %2 dark pixels bold, %3 regular").arg(name).arg(bold).arg(thin)));
+        }
+    }
+
+    void theMonitorKeepsItsBorderAboveTheStatusBar_data() { nothingDrawnOverAnotherControlOrAFrame_data(); }
+    void theMonitorKeepsItsBorderAboveTheStatusBar()
+    {
+        QFETCH(QString, model);
+        WindowShell s;
+        MainWindow& window = s.window;
+        Hands& hands = s.hands;
+        hands.click(model);
+        QWidget* monitor = hands.at("Text24");
+        QVERIFY(window.statusBar()->geometry().top() >= monitor->mapTo(&window, QPoint(0, monitor->height())).y());
+        const QImage image = window.grab().toImage();
+        const double ratio = image.devicePixelRatio();
+        const QPoint corner = monitor->mapTo(&window, QPoint(0, 0));
+        const int bottom = int((corner.y() + monitor->height()) * ratio);
+        // Across the text area, left of the scroll bar: some row of the last few is the border's.
+        for (int x = corner.x() + 20; x < corner.x() + monitor->width() - 40; x += 50) {
+            bool border = false;
+            for (int y = bottom - 3; y < bottom + 1; ++y)
+                border = border || qGray(image.pixel(int(x * ratio), y)) < 200;
+            QVERIFY2(border, qPrintable(QString("no border under the monitor at x = %1").arg(x)));
+        }
+    }
+
+    void doorLevelIsDrawnInTheFaceOfTheLayout()
+    {
+        ShownRig r;
+        r.hands.click("Option7");   // PORT-SET usable
+        auto* label23 = r.w<QLabel>("Label23");
+        // Drawn as a label of the same font outside PORT-SET ("LOW BAT") would draw it.
+        QLabel same(label23->text());
+        same.setFont(r.w<QLabel>("Label9")->font());
+        same.resize(label23->size());
+        same.setAlignment(label23->alignment());
+        QCOMPARE(label23->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 same.grab().toImage().convertToFormat(QImage::Format_RGB32));
     }
 };
 

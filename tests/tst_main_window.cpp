@@ -7,6 +7,7 @@
 #include "support/dialogs.h"
 #include "support/fakes.h"
 #include "support/hands.h"
+#include "support/shell.h"
 #include "support/snapshot.h"
 
 #include <QAbstractButton>
@@ -26,19 +27,8 @@
 namespace {
 
 // The program's window on a fake port; Form2's boxes scripted, the window's own boxes real.
-struct Shell {
-    FakePort port;
-    ScriptedPrompt prompt;
-    StubChooser chooser;
-    MainWindow window{new Form2(&port, &prompt), &chooser};
-    Hands hands{&window};
-
-    // Not shown: start() shows it.
-    explicit Shell(bool shown = true)
-    {
-        if (shown && !hands.show())
-            qFatal("the window does not become active");
-    }
+struct Shell : WindowShell {
+    using WindowShell::WindowShell;
     QWidget* form() { return &window.form(); }
     bool on(const char* name) { return hands.at(name)->property("checked").toBool(); }
 
@@ -88,6 +78,25 @@ private slots:
         for (QAction* a : s.window.findChild<QMenu*>("FileMenu")->actions())
             items << a->text() + " " + a->shortcut().toString();
         QCOMPARE(items, (QStringList{"Open Profile… Ctrl+O", "Save Profile… Ctrl+S", " ", "Quit Ctrl+Q"}));
+    }
+
+    // The keys start at "Model-Select": as the window opens, and when a profile changes the model
+    // under a box that held them and is gone with the old model.
+    void theKeysStartAtTheModel()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("numbers.json");
+        write(path, kNumbers);
+        Shell s;
+        QCOMPARE(s.hands.focus()->objectName(), QString("Option6"));
+        s.hands.tab();
+        QCOMPARE(s.hands.focus()->objectName(), QString("Text2"));   // the first box of GPRS-SET
+        s.hands.click("Option9");
+        s.hands.click("Text16");   // the fuel table, offered by Harrier only
+        QCOMPARE(s.hands.focus()->objectName(), QString("Text16"));
+        s.shortcut(Qt::Key_O, path);   // a Condor profile
+        QVERIFY(s.on("Option7"));
+        QCOMPARE(s.hands.focus()->objectName(), QString("Option7"));
     }
 
     // The real window, real boxes: Form2's own messages still carry the program's caption.

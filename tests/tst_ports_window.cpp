@@ -11,6 +11,7 @@
 #include "support/fakes.h"
 #include "support/hands.h"
 #include "support/pty.h"
+#include "support/shell.h"
 
 #include <QApplication>
 #include <QDir>
@@ -79,21 +80,11 @@ struct FakeDevices {
 const char* const kFtdiId = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 
 // The program's window on a fake port and fake adapters, operated by mouse and keys.
-struct Shell {
+struct Shell : WindowShell {
     PortsFolder folder;
     FakeDevices devices;
-    FakePort port;
-    ScriptedPrompt prompt;
-    StubChooser chooser;
-    MainWindow window{new Form2(&port, &prompt), &chooser};
-    Hands hands{&window};
 
-    Shell()
-    {
-        window.form().setPortsSystem(devices.system());
-        if (!hands.show())
-            qFatal("the window does not become active");
-    }
+    Shell() { window.form().setPortsSystem(devices.system()); }
     QString tip(const QString& com) { return hands.tipOfEntry("Combo2", com); }
     PortsDialog* portsByMenu()
     {
@@ -237,43 +228,76 @@ private slots:
         QCOMPARE(s.portsByMenu(), dialog);
     }
 
-    // A device the user may not open: the monitor shows 8010 as always, and the status bar says
-    // how to get access. Other failures show their box and leave the status bar empty; an open
-    // that succeeds clears it.
+    // A device the user may not open: 8010 in the monitor, with the whole remedy under it; the
+    // status bar names the device (not the ports folder's link to it) in one short line, and gives
+    // the remedy again to the mouse resting on it. Other failures show their box and leave the
+    // status bar empty; an open that succeeds clears it.
     void statusBarSaysHowToGetAccess_data()
     {
         QTest::addColumn<int>("failure");
         QTest::addColumn<bool>("fromList");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("linked");   // COM4 a link in the ports folder to an adapter
         QTest::addColumn<QStringList>("messages");
-        const QString hint = "8010: you may not open COM4 (/dev/ttyS3). Serial devices belong to the dialout "
-                             "group; add yourself to it with sudo usermod -aG dialout $USER then log out and in "
-                             "again.";
-        QTest::newRow("8010 by OPEN") << 8010 << false << hint << QStringList{};
-        QTest::newRow("8010 picked") << 8010 << true << hint << QStringList{};
-        QTest::newRow("8002") << 8002 << false << QString() << QStringList{"Invalid PORT"};
-        QTest::newRow("8005 picked") << 8005 << true << QString() << QStringList{"The Port Opened"};
+        QTest::newRow("8010 by OPEN") << 8010 << false << false << QStringList{};
+        QTest::newRow("8010 picked") << 8010 << true << false << QStringList{};
+        QTest::newRow("8010 through a link") << 8010 << false << true << QStringList{};
+        QTest::newRow("8002") << 8002 << false << false << QStringList{"Invalid PORT"};
+        QTest::newRow("8005 picked") << 8005 << true << false << QStringList{"The Port Opened"};
     }
     void statusBarSaysHowToGetAccess()
     {
         QFETCH(int, failure);
         QFETCH(bool, fromList);
-        QFETCH(QString, status);
+        QFETCH(bool, linked);
         QFETCH(QStringList, messages);
         Shell s;
+        QString device = "/dev/ttyS3";
+        if (linked) {
+            s.devices.plug("ttyUSB0", kFtdiId, "FT232R USB UART", "FTDI", "A50285BI");
+            QVERIFY(s.folder.link(4, s.devices.byId(kFtdiId)));
+            device = QFileInfo(s.devices.path("ttyUSB0")).canonicalFilePath();
+        }
         s.port.openFailures[4] = failure;
         if (fromList)
             s.hands.pick("Combo2", "COM4");
         else
             s.hands.click("Command5");
-        QCOMPARE(s.window.statusBar()->currentMessage(), status);
+        const QString remedy = "You may not open " + device + " (COM4).\n"
+                               "Serial devices belong to the dialout group; add yourself to it with\n"
+                               "    sudo usermod -aG dialout $USER\n"
+                               "then log out and in again.";
+        QStatusBar* bar = s.window.statusBar();
+        if (failure == 8010) {
+            QCOMPARE(bar->currentMessage(),
+                     "8010: you may not open " + device + " (COM4); how to get access is in the monitor");
+            QCOMPARE(s.hands.at("Text24")->property("plainText").toString(), "8010\n" + remedy);
+            QCOMPARE(shownTip(s.hands.tipOf(bar, QPoint(40, bar->height() / 2))), remedy);
+            // The whole line is drawn: it ends before the window's edge.
+            QVERIFY2(bar->fontMetrics().horizontalAdvance(bar->currentMessage()) < bar->width() - 12,
+                     qPrintable(bar->currentMessage()));
+        } else {
+            QCOMPARE(bar->currentMessage(), QString());
+            QCOMPARE(s.hands.at("Text24")->property("plainText").toString(), QString::number(failure));
+            QCOMPARE(s.hands.tipOf(bar, QPoint(40, bar->height() / 2)), QString());
+        }
         QCOMPARE(s.prompt.shown, messages);
-        QCOMPARE(s.hands.at("Text24")->property("plainText").toString(), QString::number(failure));
         QCOMPARE(s.hands.at("Command5")->property("text").toString(), QString("OPEN"));
         s.port.openFailures.clear();
         s.hands.click("Command5");
         QCOMPARE(s.hands.at("Command5")->property("text").toString(), QString("CLOSE"));
-        QCOMPARE(s.window.statusBar()->currentMessage(), QString());
+        QCOMPARE(bar->currentMessage(), QString());
+        QCOMPARE(s.hands.tipOf(bar, QPoint(40, bar->height() / 2)), QString());
+    }
+
+    // What the system says of a device is shown as it is, also a name that looks like markup.
+    void aDeviceNamedLikeMarkupIsShownAsItIs()
+    {
+        Shell s;
+        s.devices.plug("ttyUSB<b>9", "", "<i>FT232R</i> USB UART", "FTDI", "A50285BI");
+        QVERIFY(s.folder.link(5, s.devices.path("ttyUSB<b>9")));
+        const QString tip = shownTip(s.tip("COM5"));
+        QVERIFY2(tip.startsWith("COM5: " + s.devices.path("ttyUSB<b>9") + ", linked in the ports folder\n"), qPrintable(tip));
+        QVERIFY2(tip.contains("\ndescription: <i>FT232R</i> USB UART"), qPrintable(tip));
     }
 };
 

@@ -22,6 +22,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
+#include <QScreen>
+#include <QScrollBar>
+#include <QHeaderView>
+#include <QImage>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -151,7 +155,8 @@ private slots:
         QCOMPARE(menus, (QStringList{"&File", "&Tracker", "&Ports…"}));
         for (QAction* a : b_->window.findChild<QMenu*>("TrackerMenu")->actions())
             items << a->text() + " " + a->shortcut().toString();
-        QCOMPARE(items, (QStringList{"Write All to Tracker… Ctrl+Shift+W", "Compare with Tracker Ctrl+Shift+C"}));
+        // Both open a dialog, and say so.
+        QCOMPARE(items, (QStringList{"Write All to Tracker… Ctrl+Shift+W", "Compare with Tracker… Ctrl+Shift+C"}));
         // "Write All Parameter" stays as the window has it: disabled, the menu is the way in.
         QVERIFY(!b_->hands.at("Command7")->isEnabled());
     }
@@ -187,12 +192,14 @@ private slots:
         QCOMPARE(b_->sim.tracker().params().fences->fence[1].coordinate, std::optional<QString>("N52.52,E13.40,R300"));
 
         const bulk::Identity id = *b_->sim.tracker().params().identity;
-        QCOMPARE(b_->identity(), QString("IMEI %1 · HW %2 · SW %3").arg(*id.imei, *id.hardwareVersion, *id.softwareVersion));
+        QCOMPARE(b_->identity(), QString("COM4: IMEI %1 · HW %2 · SW %3").arg(*id.imei, *id.hardwareVersion, *id.softwareVersion));
         const QList<QJsonObject> record = recordLines(state_->path());
         QCOMPARE(record.size(), 1);
         QCOMPARE(record[0]["program"].toString() + " " + record[0]["action"].toString() + " " + record[0]["outcome"].toString(),
                  QString("korvane write verified"));
         QCOMPARE(record[0]["port"].toString(), QString("COM4"));
+        // The device opened, as korvane-cli names it, not the ports folder's link to it.
+        QCOMPARE(record[0]["device"].toString(), b_->sim.slavePath());
         QCOMPARE(record[0]["commandsSent"].toInt(), n + 1);   // and the read-back
         QCOMPARE(record[0]["profileFile"].toString(), files_.filePath("fleet.json"));
     }
@@ -300,7 +307,31 @@ private slots:
         b_->sim.stopFlood();
         QVERIFY2(b_->boxes.texts[1].contains("the tracker kept sending without end"), qPrintable(b_->boxes.texts[1]));
         QVERIFY(b_->sim.received().constLast().startsWith("SETA1,"));   // nothing after the flooded command
-        QCOMPARE(recordLines(state_->path()).value(0)["outcome"].toString(), QString("failed"));
+        const QJsonObject record = recordLines(state_->path()).value(0);
+        QCOMPARE(record["outcome"].toString(), QString("failed"));
+        QCOMPARE(record["failedCommand"].toString(), QString("SETA1,+4917011111"));
+        // What came back, as the summary quotes it: the flood's first lines, cut short.
+        const QString reply = record["reply"].toString();
+        QVERIFY2(reply.contains("DBG 000001 GPS:V SAT:00 GSM:17 BAT:4.05V ACC:0 IN:00\r\nDBG 000002 "),
+                 qPrintable(reply.left(200)));
+        QVERIFY(reply.size() <= 4096);
+    }
+
+    // A tracker unplugged in the middle of a write: the record names the device that was opened,
+    // not what the ports folder's COM4 leads to once the tracker's link is gone.
+    void anUnpluggedTrackerIsRecordedByTheDeviceOpened()
+    {
+        openFleet();
+        const QString device = b_->sim.slavePath();
+        b_->sim.faults().hangUpAfter = 3;
+        connect(&b_->sim, &sim::PtyTracker::hungUp, this, [this] { b_->sim.unlink(); });
+        b_->writeAll(true);
+        QVERIFY(b_->boxes.waitFor(2, 20000));
+        QVERIFY(b_->idle());
+        const QList<QJsonObject> record = recordLines(state_->path());
+        QCOMPARE(record.size(), 1);
+        QCOMPARE(record[0]["outcome"].toString(), QString("failed"));
+        QCOMPARE(record[0]["device"].toString(), device);
     }
 
     // Compare reads the dump, lists exactly the field planted on the tracker and changes no box.
@@ -348,15 +379,103 @@ private slots:
                  planted.isEmpty() ? QVariantList() : QVariantList{"gprs.apn"});
     }
 
-    // Read All shows which tracker answered; Form2's own version boxes stay hidden.
-    void readAllShowsTheTrackersIdentity()
+    // Read All shows which tracker answered, on which port, while the port leads to it: CLOSE, a
+    // pick of another port and an unplugged tracker take it away. Form2's own version boxes stay
+    // hidden. The status bar's text keeps clear of the window's edges.
+    void theIdentityIsShownOnlyForTheTrackerItWasReadFrom()
     {
+        sim::PtyTracker other;
+        QVERIFY(other.start() && other.linkAs(6));
+        other.tracker().params().identity = bulk::Identity{"222222222222222", "3.0", "4.1"};
         QCOMPARE(b_->identity(), QString());
         b_->hands.click("Command8");
         QVERIFY(b_->idle());
-        const QString imei = *b_->sim.tracker().params().identity->imei;
-        QVERIFY2(b_->identity().startsWith("IMEI " + imei + " · HW "), qPrintable(b_->identity()));
+        QCOMPARE(b_->identity(), QString("COM4: IMEI 356000123456782 · HW 1.0 · SW 2.1"));
         QVERIFY(!b_->hands.at("Text30")->isVisible() && !b_->hands.at("Text23")->isVisible());
+
+        // Inked no nearer than a few pixels to either edge of the window.
+        QStatusBar* bar = b_->window.statusBar();
+        const QImage image = bar->grab().toImage();
+        const QRgb background = image.pixel(0, 0);
+        int left = image.width(), right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != background) {
+                    left = qMin(left, x);
+                    right = qMax(right, x);
+                }
+        const double ratio = image.devicePixelRatio();
+        QVERIFY2(right >= 0 && image.width() - 1 - right >= 4 * ratio,
+                 qPrintable(QString("ink ends %1 px from the edge").arg(image.width() - 1 - right)));
+
+        b_->hands.click("Command5");   // CLOSE
+        QCOMPARE(b_->identity(), QString());
+        b_->hands.click("Command5");
+        b_->hands.click("Command8");
+        QVERIFY(b_->idle());
+        QVERIFY(b_->identity().startsWith("COM4: IMEI 356000123456782"));
+        b_->hands.pick("Combo2", "COM6");   // the port changes while open
+        QVERIFY(b_->form().port().isOpen());
+        QCOMPARE(b_->identity(), QString());
+        b_->hands.click("Command8");
+        QVERIFY(b_->idle());
+        QCOMPARE(b_->identity(), QString("COM6: IMEI 222222222222222 · HW 3.0 · SW 4.1"));
+        other.hangUp();   // unplugged
+        QTRY_COMPARE(b_->formBoxes.shown, QStringList{"Port Lost! Check The Cable And Open It Again"});
+        QCOMPARE(b_->identity(), QString());
+        QVERIFY(left >= 4 * ratio);
+    }
+
+    // What a tracker sends is text, never markup, in the status bar, the tables and the boxes;
+    // its control characters are shown escaped.
+    void trackerTextIsShownAsItIs()
+    {
+        bulk::Params& held = b_->sim.tracker().params();
+        held.identity = bulk::Identity{"<b>8600</b>\x1b[2J", "<i>HW</i>&amp;2", "<b>SW</b>&amp;1"};
+        held.telephones->number[0] = "<u>+49</u>\x07";
+        b_->hands.click("Command8");
+        QVERIFY(b_->idle());
+        auto* identity = b_->window.findChild<QLabel*>("TrackerIdentity");
+        const QString said = "COM4: IMEI <b>8600</b>\\x1b[2J · HW <i>HW</i>&amp;2 · SW <b>SW</b>&amp;1";
+        QCOMPARE(shownText(identity), said);
+
+        b_->hands.type("Text6", "+4917011111");
+        b_->menu(b_->window.compareAction());
+        QVERIFY(b_->idle());
+        QTRY_VERIFY(b_->window.findChild<QDialog*>("Comparison"));
+        auto* table = b_->window.findChild<QDialog*>("Comparison")->findChild<QTableWidget*>("Differences");
+        QVERIFY(table);
+        QStringList rows;
+        for (int r = 0; r < table->rowCount(); ++r)
+            rows << table->item(r, 0)->text() + " | " + table->item(r, 1)->text() + " | " + table->item(r, 2)->text();
+        QCOMPARE(rows, QStringList{"telephones.1 | \"+4917011111\" | \"<u>+49</u>\\x07\""});
+        QCOMPARE(shownText(identity), said);
+    }
+
+    // The comparison opens as large as its rows and columns need, and its title, within the screen.
+    void theComparisonIsSizedToItsContents()
+    {
+        b_->hands.click("Command8");
+        QVERIFY(b_->idle());
+        bulk::Params& held = b_->sim.tracker().params();
+        held.gprs->apn = "internet.a-rather-long-access-point-name.example.net";
+        held.gprs->serverIp = "203.0.113.250";
+        held.telephones->number[1] = "+4917099999999";
+        b_->menu(b_->window.compareAction());
+        QVERIFY(b_->idle());
+        QTRY_VERIFY(b_->window.findChild<QDialog*>("Comparison"));
+        auto* dialog = b_->window.findChild<QDialog*>("Comparison");
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        auto* table = dialog->findChild<QTableWidget*>("Differences");
+        QCOMPARE(table->rowCount(), 3);
+        QVERIFY(!table->horizontalScrollBar()->isVisible());
+        QVERIFY(!table->verticalScrollBar()->isVisible());
+        for (int c = 0; c < table->columnCount(); ++c)
+            QVERIFY2(table->columnWidth(c) >= static_cast<QAbstractItemView*>(table)->sizeHintForColumn(c), qPrintable(QString::number(c)));
+        QVERIFY2(table->horizontalHeader()->length() <= table->viewport()->width(),
+                 qPrintable(QString("%1 of %2").arg(table->horizontalHeader()->length()).arg(table->viewport()->width())));
+        QVERIFY(dialog->fontMetrics().horizontalAdvance(dialog->windowTitle()) < dialog->width());
+        QVERIFY(dialog->screen()->availableGeometry().contains(dialog->frameGeometry()));
     }
 
     // A record that cannot be written is a warning in the status bar; the write is still verified.

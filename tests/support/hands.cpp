@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTextDocument>
 #include <QTest>
 #include <QToolTip>
 
@@ -165,6 +167,35 @@ QString Hands::tipOfEntry(const QString& comboName, const QString& entry)
     if (!QTest::qWaitFor([list] { return !list->isVisible(); }, 2000))
         qFatal("the list of %s stayed open", qPrintable(comboName));
     return tip;
+}
+
+QString Hands::tipOf(QWidget* widget, QPoint point)
+{
+    mustReach(widget);
+    if (point.isNull())
+        point = widget->rect().center();
+    hover(widget, point);
+    QHelpEvent rest(QEvent::ToolTip, point, widget->mapToGlobal(point));
+    QApplication::sendEvent(widget, &rest);
+    const QString tip = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QToolTip::hideText();
+    return tip;
+}
+
+QString shownTip(const QString& tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
+
+QString shownText(const QLabel* label)
+{
+    const bool markup = label->textFormat() == Qt::RichText ||
+                        (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    return markup ? shownTip(QStringLiteral("<qt>") + label->text()) : label->text();
 }
 
 void Hands::click(QAbstractItemView* view, const QModelIndex& index)

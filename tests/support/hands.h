@@ -1,4 +1,5 @@
 #pragma once
+#include <QPoint>
 #include <QString>
 #include <Qt>
 
@@ -27,6 +28,8 @@ public:
     // The tooltip shown while the mouse rests on an entry of a combo box's opened list; the list
     // is closed again with Escape.
     QString tipOfEntry(const QString& comboName, const QString& entry);
+    // The tooltip shown while the mouse rests on a widget (at its middle, or at `point`).
+    QString tipOf(QWidget* widget, QPoint point = {});
     // A click on an entry of a list or table.
     void click(QAbstractItemView* view, const QModelIndex& index);
     QWidget* focus() const;
@@ -34,3 +37,10 @@ public:
 private:
     QWidget* window_;
 };
+
+class QLabel;
+
+// What a person reads: a label's or tooltip's text as Qt draws it, markup taken for markup where Qt
+// takes it so (a label or tooltip that looks like markup, unless told it is plain text).
+QString shownText(const QLabel* label);
+QString shownTip(const QString& tip);
