@@ -177,6 +177,7 @@ Plan plan(const Profile& profile)
             why = QStringLiteral("the %1's window has no button that writes it").arg(name(profile.model));
         plan.passedOver << QStringLiteral("%1 (%2)").arg(key, why);
         plan.passedOverKeys << key;
+        plan.passedOverWhy << why;
     });
     return plan;
 }
@@ -305,9 +306,7 @@ Comparison compare(const Profile& profile, const Params& read, const QStringList
                 c.differ << Difference{key, expected.value(key), actual.value(key), QString()};
                 return;
             }
-            // "key (reason)": the reason alone.
-            const QString why = planned.passedOver[at].mid(key.size() + 2).chopped(1);
-            c.notWritten << Difference{key, expected.value(key), actual.value(key), why};
+            c.notWritten << Difference{key, expected.value(key), actual.value(key), planned.passedOverWhy[at]};
         }
     });
     return c;

@@ -33,6 +33,7 @@ struct Plan {
     std::vector<PlannedCommand> commands;
     QStringList passedOver;   // "key (reason)": fields of the profile that no press writes
     QStringList passedOverKeys;   // ... their keys
+    QStringList passedOverWhy;    // ... and the reasons
 };
 
 // The buttons a write of `profile` presses, in the window's order (rows::writeOrder()): each

@@ -1,6 +1,7 @@
 // The window's "Tracker" menu: Write All to Tracker and Compare with Tracker, the tracker's identity
 // in the status bar, and a line in the record for each run.
 #include "bulk/record.h"
+#include "core/fields.h"
 #include "link/engine.h"
 #include "link/port.h"
 #include "link/port_names.h"
@@ -26,11 +27,20 @@ QString listed(const QStringList& keys)
     return keys.join(QLatin1String(", "));
 }
 
+// The window names a field as it shows it ("ONE TEL"), not by its profile key.
+QStringList captions(const QStringList& keys)
+{
+    QStringList shown;
+    for (const QString& key : keys)
+        shown << fields::caption(key);
+    return shown;
+}
+
 QString notWritten(const bulk::Comparison& c)
 {
     QStringList lines{QStringLiteral("Not written, and the tracker holds otherwise:")};
     for (const bulk::Difference& d : c.notWritten)
-        lines << QStringLiteral("%1: window %2, tracker %3 (%4)").arg(d.key, d.expected, d.actual, d.notWritten);
+        lines << QStringLiteral("%1: window %2, tracker %3 (%4)").arg(fields::caption(d.key), d.expected, d.actual, d.notWritten);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -39,7 +49,7 @@ constexpr int kTitleButtons = 150;
 
 QString notComparable(const bulk::Comparison& c)
 {
-    return QStringLiteral("Not comparable (a dump never carries them): %1").arg(listed(c.unverifiable));
+    return QStringLiteral("Not comparable (a dump never carries them): %1").arg(listed(captions(c.unverifiable)));
 }
 
 }  // namespace
@@ -100,8 +110,12 @@ void MainWindow::writeAll()
     QString question = QStringLiteral("Write to the tracker on %1: %2 (%3 commands)?")
                            .arg(portName(), listed(groups))
                            .arg(plan.commands.size());
-    if (!plan.passedOver.isEmpty())
-        question += QStringLiteral("\nNot written: %1").arg(listed(plan.passedOver));
+    if (!plan.passedOver.isEmpty()) {
+        QStringList passed;
+        for (int i = 0; i < plan.passedOverKeys.size(); ++i)
+            passed << QStringLiteral("%1 (%2)").arg(fields::caption(plan.passedOverKeys[i]), plan.passedOverWhy[i]);
+        question += QStringLiteral("\nNot written: %1").arg(listed(passed));
+    }
     if (!prompt_->ask(question))
         return;
 
@@ -202,7 +216,7 @@ QString MainWindow::summary(const PlanRun::Result& r) const
                      .arg(port)
                      .arg(r.total);
         for (const bulk::Difference& d : r.comparison.differ)
-            lines << QStringLiteral("%1: window %2, tracker %3").arg(d.key, d.expected, d.actual);
+            lines << QStringLiteral("%1: window %2, tracker %3").arg(fields::caption(d.key), d.expected, d.actual);
     } else if (r.outcome == QLatin1String("cancelled")) {
         lines << QStringLiteral("The write to %1 was cancelled.").arg(port) << r.written;
     } else if (r.failedAt > r.total) {
@@ -243,7 +257,7 @@ void MainWindow::showComparison(const PlanRun::Result& result)
         for (int i = 0; i < differ.size(); ++i) {
             const bulk::Difference& d = differ[i];
             // Quoted as the comparison gives them: an empty box shows as "".
-            const QString cells[] = {d.key, d.expected, d.actual};
+            const QString cells[] = {fields::caption(d.key), d.expected, d.actual};
             for (int column = 0; column < 3; ++column)
                 table->setItem(i, column, new QTableWidgetItem(cells[column]));
         }
