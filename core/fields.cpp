@@ -251,7 +251,7 @@ template <class M> using ValueOf = typename std::remove_pointer_t<std::invoke_re
 QStringList stepKeys(const rows::Step& step)
 {
     QStringList keys;
-    for (QString k : step.fields)
+    for (const QString& k : step.fields)
         keys << (k.endsWith(QLatin1Char('?')) ? k.chopped(1) : k);
     return keys;
 }

@@ -20,23 +20,29 @@ bulk::Profile profileOf(const QByteArray& json)
 }
 
 // GPRS and the telephone numbers: two WRITE chains, nine commands.
-const QByteArray kChains = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
+constexpr char kChains[] = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
   "gprs": {"apn": "fleet.apn", "apnUser": "u1", "apnPassword": "p1", "serverIp": "10.1.2.3", "serverPort": "7001",
            "httpAddress": "h.example", "httpPort": "80", "interval": "045", "intervalUnit": "Sec"},
   "telephones": {"1": "+111", "2": "222", "3": "", "4": "444", "5": "555", "6": "", "7": "", "8": ""}})";
 
 // The fences: five rows, one "Apply" each.
-const QByteArray kFences = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
+constexpr char kFences[] = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
   "fences": {"1": {"on": true, "side": "In", "coordinate": "N22.1,E113.1,N22.2,E113.2"},
              "2": {"on": false, "side": "Out", "coordinate": ""},
              "3": {"on": true, "side": "Out", "coordinate": "N1,E2,N3,E4"},
              "4": {"on": false, "side": "In", "coordinate": ""},
              "5": {"on": false, "side": "In", "coordinate": ""}}})";
 
-const QStringList kChainLines = {"SETCfleet.apn,10.1.2.3:7001", "SETOu1,p1", "SETRh.example;80", "SETM1,045S",
-                                 "SETA1,+111", "SETA2,222", "SETA3,D", "SETA4,444", "SETA5,555"};
-const QStringList kFenceLines = {"SETI1,1,0,N22.1,E113.1,N22.2,E113.2", "SETI2,0,1#", "SETI3,1,1,N1,E2,N3,E4",
-                                 "SETI4,0,0#", "SETI5,0,0#"};
+QStringList chainLines()
+{
+    return {"SETCfleet.apn,10.1.2.3:7001", "SETOu1,p1", "SETRh.example;80", "SETM1,045S",
+            "SETA1,+111", "SETA2,222", "SETA3,D", "SETA4,444", "SETA5,555"};
+}
+QStringList fenceLines()
+{
+    return {"SETI1,1,0,N22.1,E113.1,N22.2,E113.2", "SETI2,0,1#", "SETI3,1,1,N1,E2,N3,E4",
+            "SETI4,0,0#", "SETI5,0,0#"};
+}
 
 using Bench = SimLink;
 
@@ -53,7 +59,7 @@ private slots:
         Bench b;
         b.run.write(profileOf(kChains));
         QVERIFY(b.serve());
-        QCOMPARE(b.wire(), kChainLines + QStringList{"SETG"});
+        QCOMPARE(b.wire(), chainLines() + QStringList{"SETG"});
         QCOMPARE(b.ended->outcome, QString("verified"));
         QCOMPARE(b.acknowledged.size(), 9);
         QCOMPARE(b.acknowledged.first(), QString("0 SETCfleet.apn,10.1.2.3:7001"));
@@ -75,7 +81,7 @@ private slots:
         Bench write;
         write.run.write(profileOf(kFences), false);
         QVERIFY(write.serve());
-        QCOMPARE(write.wire(), kFenceLines);
+        QCOMPARE(write.wire(), fenceLines());
         QCOMPARE(write.ended->outcome, QString("done"));
 
         Bench verify;
@@ -103,7 +109,7 @@ private slots:
         b.peer = [&b](const QString& line) { return line.startsWith("SETI3") ? QString("ERROR!") : b.tracker.handle(line); };
         b.run.write(profileOf(kFences));
         QVERIFY(b.serve());
-        QCOMPARE(b.wire(), kFenceLines.mid(0, 3));
+        QCOMPARE(b.wire(), fenceLines().mid(0, 3));
         const PlanRun::Result& r = *b.ended;
         QCOMPARE(r.outcome, QString("failed"));
         QCOMPARE(r.failedAt, 3);
@@ -130,7 +136,7 @@ private slots:
         b.peer = [&b](const QString& line) { return line.startsWith("SETA3") ? QString("3TEL ERR") : b.tracker.handle(line); };
         b.run.write(profileOf(kChains));
         QVERIFY(b.serve());
-        QCOMPARE(b.wire(), kChainLines.mid(0, 7));
+        QCOMPARE(b.wire(), chainLines().mid(0, 7));
         const PlanRun::Result& r = *b.ended;
         QCOMPARE(r.outcome, QString("failed"));
         QCOMPARE(r.failedAt, 7);
@@ -180,7 +186,7 @@ private slots:
         QVERIFY2(r.cause.startsWith("the tracker kept sending without end ("), qPrintable(r.cause));
         QVERIFY(r.reply.startsWith("$GPRMC,debug,"));
         QCOMPARE(b.run.recordEntry().reply.size(), PlanRun::kRecordReplyKeep);
-        QCOMPARE(b.wire(), QStringList{kFenceLines.first()});
+        QCOMPARE(b.wire(), QStringList{fenceLines().first()});
         QVERIFY(!b.link.engine().timer().isActive());
     }
 
@@ -202,7 +208,7 @@ private slots:
         QCOMPARE(r.outcome, QString("failed"));
         QCOMPARE(r.failedAt, 6);
         QCOMPARE(r.cause, QString("the port went away (Port Lost! Check The Cable And Open It Again)"));
-        QCOMPARE(b.wire(), kChainLines.mid(0, 6));
+        QCOMPARE(b.wire(), chainLines().mid(0, 6));
     }
 
     // Cancel before the first press: nothing goes out. Cancel while a row's command is in flight:
@@ -223,7 +229,7 @@ private slots:
         QVERIFY(between.serve([&between] { return between.wire().size() == 2; }));
         between.run.cancel();   // "SETI2,0,1#" is on the wire
         QVERIFY(between.serve());
-        QCOMPARE(between.wire(), kFenceLines.mid(0, 2));
+        QCOMPARE(between.wire(), fenceLines().mid(0, 2));
         QCOMPARE(between.ended->outcome, QString("cancelled"));
         QCOMPARE(between.ended->written,
                  QString("already written: 2 of 5 commands: geo-fences 2 of 5 (SETI1,1,0,N22.1,E113.1,N22.2,E113.2, SETI2,0,1#)"));
@@ -233,7 +239,7 @@ private slots:
         QVERIFY(inFlight.serve([&inFlight] { return inFlight.wire().size() == 2; }));
         inFlight.run.cancel();   // "SETOu1,p1" is on the wire
         QVERIFY(inFlight.serve());
-        QCOMPARE(inFlight.wire(), kChainLines.mid(0, 2));
+        QCOMPARE(inFlight.wire(), chainLines().mid(0, 2));
         QCOMPARE(inFlight.ended->outcome, QString("cancelled"));
         QCOMPARE(inFlight.ended->written,
                  QString("already written: 2 of 9 commands: GPRS 2 of 4 (SETCfleet.apn,10.1.2.3:7001, SETOu1,p1)"));
@@ -290,8 +296,8 @@ private slots:
         }
         QCOMPARE(one.ended->outcome, QString("verified"));
         QCOMPARE(two.ended->outcome, QString("failed"));
-        QCOMPARE(one.wire(), kFenceLines + QStringList{"SETG"});
-        QCOMPARE(two.wire(), kFenceLines.mid(0, 2));
+        QCOMPARE(one.wire(), fenceLines() + QStringList{"SETG"});
+        QCOMPARE(two.wire(), fenceLines().mid(0, 2));
     }
 };
 

@@ -7,8 +7,8 @@ SimLink::SimLink()
     // Ticks come from the test alone.
     link.engine().timer().setInterval(1 << 30);
     port.open();
-    QObject::connect(&run, &PlanRun::finished, [this](const PlanRun::Result& r) { ended = r; });
-    QObject::connect(&run, &PlanRun::commandAcknowledged, [this](int index, int, const QString& line) {
+    QObject::connect(&run, &PlanRun::finished, &run, [this](const PlanRun::Result& r) { ended = r; });
+    QObject::connect(&run, &PlanRun::commandAcknowledged, &run, [this](int index, int, const QString& line) {
         acknowledged << QStringLiteral("%1 %2").arg(index).arg(line);
     });
 }
