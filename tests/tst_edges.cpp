@@ -112,7 +112,7 @@ private slots:
     {
         const int profiles = qEnvironmentVariableIntValue("KORVANE_EDGE_PROFILES") > 0
                                  ? qEnvironmentVariableIntValue("KORVANE_EDGE_PROFILES")
-                                 : 240;
+                                 : 160;
         QRandomGenerator rng(20261207);
         const Model models[] = {Model::Petrel, Model::Condor, Model::Falcon, Model::Harrier};
         int written = 0;

@@ -186,7 +186,7 @@ private slots:
         QVERIFY2(r.cause.startsWith("the tracker kept sending without end ("), qPrintable(r.cause));
         QVERIFY(r.reply.startsWith("$GPRMC,debug,"));
         QCOMPARE(b.run.recordEntry().reply.size(), PlanRun::kRecordReplyKeep);
-        QCOMPARE(b.wire(), QStringList{fenceLines().first()});
+        QCOMPARE(b.wire(), QStringList{fenceLines().constFirst()});
         QVERIFY(!b.link.engine().timer().isActive());
     }
 
