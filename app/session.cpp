@@ -26,9 +26,10 @@ int Session::read(bulk::Model model)
 
 int Session::write(const bulk::Profile& profile, bool readBack)
 {
-    for (const QString& field : bulk::plan(profile).passedOver)
-        out_.progress(QStringLiteral("not written: %1").arg(field));
+    // The run makes its plan at once and sends its first line only on the next turn of the loop.
     run_.write(profile, readBack);
+    for (const QString& field : run_.plan().passedOver)
+        out_.progress(QStringLiteral("not written: %1").arg(field));
     return ended();
 }
 
