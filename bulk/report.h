@@ -18,8 +18,9 @@ struct ReportRow {
 };
 
 // The header and the rows, "\r\n" after each line as RFC 4180 wants. Tracker text is written with
-// its control characters escaped ("\x1b"), and every field that holds a comma, a quote or a
-// leading "=", "+", "-" or "@" (which a spreadsheet would run as a formula) is quoted.
+// its control characters escaped ("\x1b") and cut (a flood's reply); a field that holds a comma or
+// a quote is quoted, one that begins with "=", "+", "-" or "@" (a spreadsheet would run it as a
+// formula) gets an apostrophe before it.
 QByteArray reportCsv(const QList<ReportRow>& rows);
 
 // reportCsv() through writeWhole(): "" or the reason it could not be written.

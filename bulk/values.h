@@ -34,8 +34,4 @@ struct ValuesRead {
 ValuesRead parseValues(const QByteArray& bytes, const Profile& profile);
 ValuesRead loadValues(const QString& path, const Profile& profile);
 
-// The field `key` of `profile` set from a text as a CSV cell or a typed box holds it: a text as it
-// is, a switch "true" or "false", a choice by its name. The reason when it does not fit.
-QString setFieldText(Profile& profile, const QString& key, const QString& text);
-
 }  // namespace bulk
