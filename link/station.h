@@ -71,6 +71,7 @@ struct Tracker {
     QString reply;
     QString cause;
     QString written;
+    QStringList differs;        // with differs: the keys read back otherwise
     int acknowledged = 0;       // commands of the write acknowledged
     int total = 0;              // commands of the write
     QDateTime started;          // UTC, when it answered its identity read
@@ -112,9 +113,6 @@ public:
 
     explicit Station(station::Setup setup, PortFactory makePort = {}, QObject* parent = nullptr);
     ~Station() override;
-
-    // A port name that cannot be a port: its reason ("" when it can). For a check before start().
-    static QString portProblem(const QString& name);
 
     // Ports to watch: added before start() or while running. A name watched already is ignored.
     void watch(const QStringList& names);
@@ -158,8 +156,11 @@ signals:
     // The tracker ended, whatever the outcome (skipped and not in values included); its record
     // line has been appended by now. counts() already includes it.
     void trackerFinished(const station::Tracker& tracker);
-    // The station stopped (stop(), or `count` verified) and no port has anything in flight.
+    // The station stopped (stop(), or `count` verified: then the writes under way were written to
+    // their end) and no port has anything in flight; the ports are closed.
     void finished();
+    // The record could not be written (the outcome stays what it was): a warning for people.
+    void recordProblem(const QString& warning);
 
 private:
     struct Watched;
@@ -172,6 +173,7 @@ private:
     void setState(Watched& w, station::PortState state, const QString& detail = {});
     void schedule(Watched& w, int ms);
     bool alreadyDone(const QString& imei, const QString& sum) const;
+    void stop(Watched& w);   // nothing new on this port
     void checkFinished();
     void relist();
 
@@ -184,6 +186,7 @@ private:
     station::Counts counts_;
     bool running_ = false;
     bool stopping_ = false;
+    bool draining_ = false;   // `count` verified: the writes under way end, nothing new starts
     int signal_ = 0;
     QTimer* relistTimer_ = nullptr;
 };
