@@ -45,6 +45,7 @@ const QString kVerified = QStringLiteral("verified");
 const QString kSkipped = QStringLiteral("skipped");
 const QString kNotInValues = QStringLiteral("not in values");
 const QString kFailed = QStringLiteral("failed");
+constexpr int kKeptReply = 256;
 
 // What stands on a port between two asks: the IMEI of the tracker that was done there, or this
 // for one whose answer was no parameter dump (so that its next wrong answer says nothing again).
@@ -279,7 +280,7 @@ void Station::identified(Watched& w)
     if (!r.readBack) {
         t.outcome = kFailed;
         t.failedCommand = r.failedCommand;
-        t.reply = r.reply;
+        t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
         t.cause = r.cause;
         w.present = kUnreadable;
         end(w, t);
@@ -320,7 +321,7 @@ void Station::written(Watched& w)
     station::Tracker t = w.current;
     t.outcome = r.outcome;
     t.failedCommand = r.failedCommand;
-    t.reply = r.reply;
+    t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
     t.cause = r.cause;
     t.written = r.written;
     t.total = r.total;
@@ -385,6 +386,9 @@ void Station::end(Watched& w, station::Tracker t)
         ++counts_.cancelled;
     else
         ++counts_.failed;
+    // A session keeps every tracker for its summary and report: a flood's reply is kept as far as
+    // a report shows it, so that a long session does not grow with what trackers sent.
+    t.reply.truncate(kKeptReply);
     trackers_ << t;
     emit trackerFinished(t);
 

@@ -68,7 +68,7 @@ struct Tracker {
     // With failed or cancelled: the command (its line, without "\r\n"), what came back and why,
     // and what a write that stopped left on the tracker.
     QString failedCommand;
-    QString reply;
+    QString reply;              // cut: the first 256 characters in trackers() and trackerFinished()
     QString cause;
     QString written;
     QStringList differs;        // with differs: the keys read back otherwise
