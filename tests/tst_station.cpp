@@ -252,6 +252,8 @@ private slots:
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n,,\r\n")
                                << "the file is empty (it wants a header line: imei,telephones.1,...)";
         QTest::newRow("huge") << QByteArray(5 << 20, 'x') << "too large for a values file (5242880 bytes; at most 4194304)";
+        QTest::newRow("too many rows") << QByteArray("imei\n") + QByteArray("1\n").repeated(5001)
+                                       << "5001 rows; a values file holds at most 5000";
     }
     void aBadValuesFileIsOneMessageWithItsPlace()
     {
