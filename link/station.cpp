@@ -507,3 +507,12 @@ int Station::exitStatus() const
 {
     return counts_.verified == counts_.started() ? 0 : 1;
 }
+
+QList<bulk::ReportRow> Station::reportRows() const
+{
+    QList<bulk::ReportRow> rows;
+    for (const station::Tracker& t : trackers_)
+        rows << bulk::ReportRow{t.started.addMSecs(qint64(t.seconds * 1000)), t.port, t.imei, t.outcome,
+                                t.failedCommand, t.seconds, t.reply};
+    return rows;
+}

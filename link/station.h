@@ -1,5 +1,6 @@
 #pragma once
 #include "bulk/profile.h"
+#include "bulk/report.h"
 #include "bulk/values.h"
 
 #include <QDateTime>
@@ -140,6 +141,9 @@ public:
     QStringList summary() const;
     // 0 when every tracker started was verified, 1 otherwise.
     int exitStatus() const;
+    // One report row per tracker, in the order they ended (korvane-cli --report, the window's
+    // Save Report...): bulk::writeReport() writes them.
+    QList<bulk::ReportRow> reportRows() const;
 
 signals:
     // A port joined the watch (from watch() or a new device under --all).
