@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace sim {
 
 namespace {
@@ -118,6 +120,8 @@ Fleet::Fleet(int count, Comings comings, Mishap base, QObject* parent)
         connect(&p->plugIn, &QTimer::timeout, this, [this, i] { plugIn(i, comings_.newImei); });
         connect(&p->swap, &QTimer::timeout, this, [this, i] {
             Place& place = *places_[size_t(i)];
+            if (!more())
+                return;
             ++place.k;
             newTracker(i);
             const Mishap& m = mishapOf(i);
@@ -220,6 +224,11 @@ bool Fleet::linkInto(const QString& dir, QString* error)
     return true;
 }
 
+int Fleet::present() const
+{
+    return int(std::count_if(places_.begin(), places_.end(), [](const auto& p) { return p->pty->isUp(); }));
+}
+
 QString Fleet::path(int i) const
 {
     const Place& p = *places_[size_t(i)];
@@ -228,7 +237,8 @@ QString Fleet::path(int i) const
 
 bool Fleet::start(QString* error)
 {
-    for (int i = 0; i < count(); ++i) {
+    const int first = comings_.total > 0 ? qMin(count(), comings_.total) : count();
+    for (int i = 0; i < first; ++i) {
         Place& p = *places_[size_t(i)];
         newTracker(i);
         if (!p.pty->start(error))
@@ -236,7 +246,7 @@ bool Fleet::start(QString* error)
         if (!p.link.isEmpty() && !p.pty->linkAt(p.link, error))
             return false;
     }
-    for (int i = 0; i < count(); ++i)
+    for (int i = 0; i < first; ++i)
         arrive(i);
     return true;
 }
@@ -261,6 +271,8 @@ void Fleet::arrive(int i)
 void Fleet::plugIn(int i, bool another)
 {
     Place& p = *places_[size_t(i)];
+    if (!more())
+        return;                       // the place stays empty
     if (another) {
         ++p.k;
         newTracker(i);

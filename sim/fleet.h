@@ -33,6 +33,7 @@ struct Comings {
     bool newImei = false;       // a tracker that comes back is another one, with the next IMEI
     QString imei;               // the first IMEI; empty: the tracker's own. Digits count up from it
     QList<Mishap> mix;          // the k-th tracker at place i arrives with mix[(i + k) % size]
+    int total = 0;              // >0: this many trackers in all (swaps included), then no more
 };
 
 // Several trackers in one process, each on a pseudo-terminal of its own, coming and going as
@@ -59,6 +60,7 @@ public:
     QString imeiOf(int place, int k) const;
     QString mishap(int place) const { return places_[size_t(place)]->mishap; }
     int arrivals() const { return arrivals_; }   // trackers that arrived so far (swaps included)
+    int present() const;                         // places with a tracker plugged in now
 
 signals:
     void arrived(int place, const QString& imei, const QString& device, const QString& mishap);
@@ -77,6 +79,7 @@ private:
         QTimer unplug, plugIn, swap;
     };
     bool counting() const;
+    bool more() const { return comings_.total <= 0 || arrivals_ < comings_.total; }
     void arrive(int i);
     void plugIn(int i, bool another);
     void onHungUp(int i);

@@ -185,6 +185,7 @@ int main(int argc, char** argv)
          QStringLiteral("Faults the trackers arrive with in turn: ok, silent, crlf, garbage, flood, chunk:N[:MS], "
                         "fail-on:PREFIX, hang-up-after:N, unplug:MS, joined by +; a comma between trackers."),
          QStringLiteral("LIST")},
+        {QStringLiteral("total"), QStringLiteral("N trackers in all (swaps included), then no more."), QStringLiteral("N")},
         {QStringLiteral("quiet"), QStringLiteral("Print no line per command and reply.")},
     });
     // Not process(): it ends a bad command line with status 1, which here means "COM number taken".
@@ -222,6 +223,7 @@ int main(int argc, char** argv)
         || !intOption(parser, QStringLiteral("hang-up-after"), 0, &f.hangUpAfter)
         || !intOption(parser, QStringLiteral("trackers"), 1, &count, 64)
         || !intOption(parser, QStringLiteral("swap-every"), 1, &comings.swapEveryMs)
+        || !intOption(parser, QStringLiteral("total"), 1, &comings.total)
         || !cycleOption(parser, &comings))
         return 2;
     comings.newImei = parser.isSet(QStringLiteral("new-imei"));
@@ -284,6 +286,8 @@ int main(int argc, char** argv)
     const auto who = [count](int i) { return count == 1 ? QString() : QStringLiteral("%1 ").arg(i + 1); };
     for (int i = 0; i < count; ++i) {
         const sim::PtyTracker& t = fleet.at(i);
+        if (!t.isUp())
+            continue;
         say(QStringLiteral("korvane-sim: %1tracker on %2").arg(count == 1 ? QString() : QStringLiteral("#%1 ").arg(i + 1), t.slavePath()));
         if (!t.linkPath().isEmpty())
             say(QStringLiteral("korvane-sim: %1 -> %2").arg(t.linkPath(), t.slavePath()));
@@ -291,7 +295,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < count; ++i)
         say(QStringLiteral("device %1 %2").arg(i + 1).arg(fleet.path(i)));
     for (int i = 0; i < count; ++i)
-        say(QStringLiteral("up %1 %2 %3 %4").arg(i + 1).arg(fleet.imeiOf(i, 0), fleet.at(i).slavePath(), fleet.mishap(i)));
+        if (fleet.at(i).isUp())
+            say(QStringLiteral("up %1 %2 %3 %4").arg(i + 1).arg(fleet.imeiOf(i, 0), fleet.at(i).slavePath(), fleet.mishap(i)));
 
     QStringList active;
     if (f.silent) active << QStringLiteral("silent");

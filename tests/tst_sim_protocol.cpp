@@ -374,7 +374,7 @@ private slots:
         QProcess sim;
         sim.start(qEnvironmentVariable("KORVANE_SIM", QStringLiteral(KORVANE_SIM_PATH)),
                   {"--trackers", "3", "--link-dir", dir.path(), "--cycle", "700,300", "--new-imei", "--imei",
-                   "864000000000042", "--mix", "ok,silent,fail-on:SETC", "--quiet"});
+                   "864000000000042", "--mix", "ok,silent,fail-on:SETC", "--quiet", "--total", "7"});
         QStringList lines;
         const auto seen = [&](const QString& line) {
             while (sim.canReadLine())
@@ -383,6 +383,13 @@ private slots:
         };
         QTRY_VERIFY_WITH_TIMEOUT(seen("down 1 unplugged"), 3000);
         QTRY_VERIFY_WITH_TIMEOUT(seen("up 3 864000000000047 /dev/pts/"), 3000);
+        // After the seventh no place gets another: seven gone, and nothing more within a cycle.
+        QTRY_VERIFY_WITH_TIMEOUT((seen(QString()), lines.filter(QRegularExpression("^down ")).size() == 7), 4000);
+        QTest::qWait(1200);
+        seen(QString());
+        QCOMPARE(lines.filter(QRegularExpression("^up ")).size(), 7);
+        QCOMPARE(lines.filter(QRegularExpression("^down ")).size(), 7);
+        QVERIFY(QDir(dir.path()).entryList(QDir::System | QDir::Files).isEmpty());
         sim.terminate();
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 0);
