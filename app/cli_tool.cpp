@@ -1,6 +1,7 @@
 #include "app/cli_tool.h"
 
 #include "app/session.h"
+#include "app/station_cli.h"
 #include "bulk/profile.h"
 #include "bulk/record.h"
 #include "link/serial_port.h"
@@ -30,6 +31,7 @@ struct Arguments {
     QString record;        // the record file; empty: none
 
     bulk::Model model = bulk::Model::Petrel;   // read: the window's model at start
+    StationArguments station;
 };
 
 enum class Asked { Run, Help, Version };
@@ -49,7 +51,15 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption noRecord(QStringLiteral("no-record"), QString());
-    parser.addOptions({output, model, quiet, yes, help, version, noVerify, json, record, noRecord});
+    const QCommandLineOption ports(QStringLiteral("ports"), QString(), QStringLiteral("PORTS"));
+    const QCommandLineOption all(QStringLiteral("all"), QString());
+    const QCommandLineOption values(QStringLiteral("values"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption valuesOptional(QStringLiteral("values-optional"), QString());
+    const QCommandLineOption again(QStringLiteral("again"), QString());
+    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
+    parser.addOptions({output, model, quiet, yes, help, version, noVerify, json, record, noRecord, ports, all, values,
+                       valuesOptional, again, report, count});
     if (!parser.parse(QStringList{kProgram} + args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty())
@@ -65,7 +75,7 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
         *asked = Asked::Version;
         return {};
     }
-    for (const QCommandLineOption& once : {output, model, record})
+    for (const QCommandLineOption& once : {output, model, record, ports, values, report, count})
         if (parser.values(once).size() > 1)
             return QStringLiteral("--%1 given twice").arg(once.names().constLast());
     a->quiet = parser.isSet(quiet);
@@ -90,9 +100,57 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
         return QStringLiteral("no command given");
     a->command = positional.takeFirst();
     const QStringList commands = {QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("verify"),
-                                  QStringLiteral("reset"), QStringLiteral("info")};
+                                  QStringLiteral("reset"), QStringLiteral("info"), QStringLiteral("station")};
     if (!commands.contains(a->command))
-        return QStringLiteral("unknown command \"%1\" (read, write, verify, reset or info)").arg(a->command);
+        return QStringLiteral("unknown command \"%1\" (read, write, verify, reset, info or station)").arg(a->command);
+    const bool station = a->command == QLatin1String("station");
+    for (const QCommandLineOption& own : {ports, all, values, valuesOptional, again, report, count})
+        if (parser.isSet(own) && !station)
+            return QStringLiteral("--%1 belongs to station").arg(own.names().constLast());
+    if (station) {
+        if (positional.size() != 1)
+            return positional.isEmpty() ? QStringLiteral("station wants a profile FILE")
+                                        : QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1));
+        a->file = positional.at(0);
+        if (a->file == QLatin1String("-"))
+            return QStringLiteral("station reads its profile from a file, not from standard input");
+        StationArguments& s = a->station;
+        if (parser.isSet(ports) == parser.isSet(all))
+            return QStringLiteral("station wants --ports PORT,PORT,... or --all (one of them)");
+        s.all = parser.isSet(all);
+        if (parser.isSet(ports)) {
+            s.ports = parser.value(ports).split(QLatin1Char(','));
+            for (const QString& p : std::as_const(s.ports)) {
+                if (p.isEmpty())
+                    return QStringLiteral("--ports: an empty name in \"%1\"").arg(parser.value(ports));
+                if (s.ports.count(p) > 1)
+                    return QStringLiteral("--ports: %1 given twice").arg(p);
+                SerialPort probe;
+                if (!probe.setName(p))
+                    return QStringLiteral("--ports: \"%1\" is no port: COM1..COM9, or a device path such as /dev/ttyUSB0").arg(p);
+            }
+        }
+        s.values = parser.value(values);
+        if (parser.isSet(values) && s.values.isEmpty())
+            return QStringLiteral("--values wants a file name");
+        s.valuesOptional = parser.isSet(valuesOptional);
+        if (s.valuesOptional && !parser.isSet(values))
+            return QStringLiteral("--values-optional belongs with --values");
+        s.again = parser.isSet(again);
+        s.report = parser.value(report);
+        if (parser.isSet(report) && s.report.isEmpty())
+            return QStringLiteral("--report wants a file name (- for standard output)");
+        if (parser.isSet(count)) {
+            bool ok = false;
+            s.count = parser.value(count).toInt(&ok);
+            if (!ok || s.count < 1)
+                return QStringLiteral("--count wants a whole number above 0, not \"%1\"").arg(parser.value(count));
+        }
+        if (haveOutput || haveModel || a->yes || parser.isSet(noVerify) || a->json)
+            return QStringLiteral("station takes --ports or --all, --values, --values-optional, --again, --report, "
+                                  "--count, --record or --no-record, -q");
+        return {};
+    }
     const bool needsFile = a->command == QLatin1String("write") || a->command == QLatin1String("verify");
     const int wanted = needsFile ? 2 : 1;
     if (positional.size() < wanted)
@@ -126,20 +184,6 @@ QString parse(const QStringList& args, Arguments* a, Asked* asked)
             return QStringLiteral("-o wants a file name (- for standard output)");
     }
     return {};
-}
-
-// PORT as the window knows it (COM1..COM9 through the ports folder) or a device path.
-bool choosePort(SerialPort& port, const QString& name)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([1-9])$"), QRegularExpression::CaseInsensitiveOption);
-    if (const auto m = com.match(name); m.hasMatch()) {
-        port.setNumber(m.captured(1).toInt());
-        return true;
-    }
-    if (!name.contains(QLatin1Char('/')))
-        return false;
-    port.setDevicePath(name);
-    return true;
 }
 
 QString openFailure(int failure, const QString& why)
@@ -189,6 +233,9 @@ QString helpText()
         "       korvane-cli verify PORT FILE [-q] [--record FILE | --no-record]\n"
         "       korvane-cli reset PORT -y [-q] [--record FILE | --no-record]\n"
         "       korvane-cli info PORT [--json]\n"
+        "       korvane-cli station FILE (--ports PORT,PORT,... | --all) [--values VALUES.csv\n"
+        "                   [--values-optional]] [--again] [--report REPORT.csv] [--count N] [-q]\n"
+        "                   [--record FILE | --no-record]\n"
         "\n"
         "Reads, writes or checks a GPS tracker's settings with the commands of the korvane window.\n"
         "\n"
@@ -202,6 +249,9 @@ QString helpText()
         "  verify PORT FILE read the tracker back and list every field that differs from FILE\n"
         "  reset PORT -y    return the tracker to its initial settings (\"Initialize ALL\")\n"
         "  info PORT        the tracker's IMEI, hardware and software version (one read)\n"
+        "  station FILE     watch the ports side by side until Ctrl-C: each tracker that appears is\n"
+        "                   identified, given its own values, written, verified and recorded; one\n"
+        "                   line per tracker (\"COM4  864000000000042  verified  2.7 s\"), then a summary\n"
         "\n"
         "PORT is COM1..COM9 (through the ports folder, as in the window) or a device path such as\n"
         "/dev/ttyUSB0. FILE - is standard input (write, verify) or standard output (read -o -).\n"
@@ -214,9 +264,17 @@ QString helpText()
         "  -y, --yes          reset: confirm\n"
         "  --no-verify        write: do not read the tracker back\n"
         "  --json             info: one JSON object instead of key: value lines\n"
-        "  --record FILE      write, verify, reset: append the record of the action to FILE\n"
+        "  --record FILE      write, verify, reset, station: append the record of the action to FILE\n"
         "                     (default $XDG_STATE_HOME/korvane/record.jsonl)\n"
-        "  --no-record        write, verify, reset: keep no record\n"
+        "  --no-record        write, verify, reset, station: keep no record\n"
+        "  --ports PORTS      station: the ports to watch, separated by commas\n"
+        "  --all              station: every serial device the system lists\n"
+        "  --values FILE      station: a CSV of each tracker's own values (imei,telephones.1,...),\n"
+        "                     checked whole before anything is sent\n"
+        "  --values-optional  station: write a tracker without a row with the profile alone\n"
+        "  --again            station: write trackers already verified with the same settings\n"
+        "  --report FILE      station: one CSV row per tracker at the end (- standard output)\n"
+        "  --count N          station: end once N trackers were verified\n"
         "  -h, --help         this text\n"
         "  -v, --version      the version\n"
         "  --                 what follows is no option (a file named -x)\n"
@@ -228,13 +286,15 @@ QString helpText()
         "arguments or an output that cannot be written (nothing was sent), 4 the port cannot be\n"
         "opened or another program is using it, 5 the tracker was read but the profile or the\n"
         "report could not be written out (an old file is kept), 130, 143 and 129 stopped by SIGINT,\n"
-        "SIGTERM or SIGHUP (what was already written is listed).\n"
+        "SIGTERM or SIGHUP (what was already written is listed). station: 0 when every tracker\n"
+        "started was verified, 1 otherwise, 3 as above (a bad values file).\n"
         "\n"
         "Examples:\n"
         "  korvane-cli read COM4 --model Condor -o fleet.json\n"
         "  korvane-cli write /dev/ttyUSB0 fleet.json\n"
         "  korvane-cli verify /dev/ttyUSB0 fleet.json\n"
-        "  for p in /dev/ttyUSB0 /dev/ttyUSB1; do korvane-cli write \"$p\" fleet.json --quiet & done; wait\n");
+        "  for p in /dev/ttyUSB0 /dev/ttyUSB1; do korvane-cli write \"$p\" fleet.json --quiet & done; wait\n"
+        "  korvane-cli station fleet.json --ports COM3,COM4 --values numbers.csv --report today.csv\n");
 }
 
 int run(const QStringList& arguments, const Streams& given)
@@ -264,8 +324,9 @@ int run(const QStringList& arguments, const Streams& given)
     const bool toStdout = (a.command == QLatin1String("read") && (a.file.isEmpty() || a.file == QLatin1String("-"))) ||
                           a.command == QLatin1String("info");
     bulk::Profile profile;
-    if (a.command == QLatin1String("write") || a.command == QLatin1String("verify")) {
-        const auto check = a.command == QLatin1String("write") ? bulk::Check::Writable : bulk::Check::Structure;
+    const bool station = a.command == QLatin1String("station");
+    if (a.command == QLatin1String("write") || a.command == QLatin1String("verify") || station) {
+        const auto check = a.command == QLatin1String("verify") ? bulk::Check::Structure : bulk::Check::Writable;
         bulk::ProfileRead loaded;
         if (a.file == QLatin1String("-")) {
             bool ok = false;
@@ -293,6 +354,8 @@ int run(const QStringList& arguments, const Streams& given)
             return BadInput;
         }
     }
+    if (station)
+        return runStation(a.file, profile, a.station, a.record, a.quiet, streams);
     if ((toStdout || a.command == QLatin1String("verify")) && streams.outClosed) {
         error(QStringLiteral("standard output is closed; the %1 would be lost (nothing was sent)")
                   .arg(toStdout ? QStringLiteral("profile") : QStringLiteral("report")));
@@ -300,7 +363,7 @@ int run(const QStringList& arguments, const Streams& given)
     }
 
     SerialPort port;
-    if (!choosePort(port, a.port)) {
+    if (!port.setName(a.port)) {
         error(QStringLiteral("\"%1\" is no port: COM1..COM9, or a device path such as /dev/ttyUSB0").arg(a.port));
         return BadInput;
     }

@@ -498,6 +498,39 @@ ProfileRead loadProfile(const QString& path, Check check)
     return parseProfile(bytes, check);
 }
 
+QString setFieldText(Profile& profile, const QString& key, const QString& text)
+{
+    const QStringList known = profileKeys();
+    if (!known.contains(key)) {
+        // Named against the deepest group the key does reach, so that a typing error shows.
+        QString container;
+        for (const QString& k : known)
+            for (qsizetype dot = k.indexOf(QLatin1Char('.')); dot >= 0; dot = k.indexOf(QLatin1Char('.'), dot + 1))
+                if (key.startsWith(k.left(dot + 1)) && dot + 1 > container.size())
+                    container = k.left(dot + 1);
+        if (container.isEmpty())
+            return key + QStringLiteral(": unknown key (a profile's keys are group.field: gprs.apn, telephones.1 ...)");
+        return unknownKey(key, known, container);
+    }
+    Params params = profile.params;
+    const QString group = key.section(QLatin1Char('.'), 0, 0);
+    forEachGroup(params, [&group](const QString& name, auto& g) {
+        if (name == group && !g)
+            g.emplace();
+    });
+    QJsonValue value(text);
+    forEachField(params, [&](const QString& k, const auto& field) {
+        using T = typename std::decay_t<decltype(field)>::value_type;
+        if constexpr (std::is_same_v<T, bool>)
+            if (k == key && (text == QLatin1String("true") || text == QLatin1String("false")))
+                value = QJsonValue(text == QLatin1String("true"));
+    });
+    if (QString error = setField(params, key, value); !error.isEmpty())
+        return error;
+    profile.params = std::move(params);
+    return {};
+}
+
 QString saveProfile(const QString& path, const Profile& profile)
 {
     if (QString error = validate(profile); !error.isEmpty())

@@ -84,6 +84,13 @@ ProfileRead parseProfile(const QByteArray& bytes, Check check = Check::Writable)
 // its own message.
 ProfileRead loadProfile(const QString& path, Check check = Check::Writable);
 
+// The field `key` of `profile` set from a text as a CSV cell holds it: a text as it is, a switch
+// "true" or "false", a choice by its name ("Min"); its group is made present. The reason, as
+// "key: reason", when the key is none a profile holds or the text does not fit its type; the
+// profile is then unchanged. What the form of the field says (length, digits, range) is for
+// validate().
+QString setFieldText(Profile& profile, const QString& key, const QString& text);
+
 // Checks the profile (validate()) and writes it with writeWhole(): a regular file is replaced only
 // once the whole text is on disk, so a full disk or a crash leaves the old file as it was; a device
 // or FIFO is written into. Returns empty on success, else the reason; nothing is written then.

@@ -20,6 +20,39 @@ QString recordPath()
     return state + QStringLiteral("/korvane/record.jsonl");
 }
 
+QString profileSum(const Profile& profile)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(toJson(profile), QCryptographicHash::Sha256).toHex());
+}
+
+QHash<QString, QSet<QString>> verifiedIn(const QString& path, QString* error)
+{
+    QHash<QString, QSet<QString>> verified;
+    // A FIFO or a device (--record /dev/stdout) is written into, never read: a read would wait.
+    if (!QFileInfo(path).isFile())
+        return verified;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("the record %1 cannot be read: %2").arg(path, file.errorString());
+        return verified;
+    }
+    // Line by line: a record grows for years, and most of its lines are no verified write.
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine(1 << 20);
+        if (!line.contains("\"verified\""))
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const QString imei = o.value(QLatin1String("imei")).toString();
+        const QString sum = o.value(QLatin1String("profileSha256")).toString();
+        const QString action = o.value(QLatin1String("action")).toString();
+        if (o.value(QLatin1String("outcome")).toString() == QLatin1String("verified") && !imei.isEmpty() &&
+            !sum.isEmpty() && (action == QLatin1String("write") || action == QLatin1String("verify")))
+            verified[imei].insert(sum);
+    }
+    return verified;
+}
+
 QByteArray recordLine(const RecordEntry& e)
 {
     QJsonObject o;
@@ -37,9 +70,7 @@ QByteArray recordLine(const RecordEntry& e)
     o.insert(QLatin1String("model"), e.model ? QJsonValue(name(*e.model)) : QJsonValue());
     o.insert(QLatin1String("profileFile"), e.profileFile.isEmpty() ? QJsonValue() : QJsonValue(e.profileFile));
     o.insert(QLatin1String("profileSha256"),
-             e.profile ? QJsonValue(QString::fromLatin1(
-                             QCryptographicHash::hash(toJson(*e.profile), QCryptographicHash::Sha256).toHex()))
-                       : QJsonValue());
+             e.profile ? QJsonValue(profileSum(*e.profile)) : QJsonValue());
     o.insert(QLatin1String("outcome"), e.outcome);
     if (e.outcome == QLatin1String("differs"))
         o.insert(QLatin1String("differs"), QJsonArray::fromStringList(e.differs));

@@ -3,6 +3,8 @@
 #include "bulk/profile.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -29,6 +31,15 @@ struct RecordEntry {
     QString reply;              // with "failed": what came back
     int commandsSent = 0;
 };
+
+// SHA-256 of the profile's canonical text (toJson()), hex: the same settings give the same sum
+// whatever the file's layout. A record line holds it as profileSha256.
+QString profileSum(const Profile& profile);
+
+// The trackers a record holds as verified (a write's read-back or a verify agreed), by IMEI, with
+// the sums of the profiles they agreed with. Lines that are no JSON, or cut, are passed over. A
+// record that cannot be read gives none, and `error` says why.
+QHash<QString, QSet<QString>> verifiedIn(const QString& path, QString* error = nullptr);
 
 // $XDG_STATE_HOME/korvane/record.jsonl, ~/.local/state when XDG_STATE_HOME is unset.
 QString recordPath();

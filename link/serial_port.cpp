@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -34,6 +35,22 @@ void SerialPort::setDevicePath(const QString& path)
 {
     if (!serial_.isOpen())
         path_ = path;
+}
+
+bool SerialPort::setName(const QString& name)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([1-9])$"), QRegularExpression::CaseInsensitiveOption);
+    if (serial_.isOpen())
+        return false;
+    if (const auto m = com.match(name); m.hasMatch()) {
+        path_.clear();
+        setNumber(m.captured(1).toInt());
+        return true;
+    }
+    if (!name.contains(QLatin1Char('/')))
+        return false;
+    setDevicePath(name);
+    return true;
 }
 
 QString SerialPort::deviceName() const

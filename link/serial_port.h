@@ -26,6 +26,9 @@ public:
     // A device by its path (/dev/ttyUSB0) instead of a COM number; empty goes back to the number.
     void setDevicePath(const QString& path);
     QString deviceName() const;
+    // A port as the user names it: COM1..COM9 (any letter case) through the ports folder, or a
+    // device path (any name holding a "/"). False, and nothing changed, for anything else.
+    bool setName(const QString& name);
     // The system's words for the last failure of open(), where it gave any.
     QString openError() const { return openError_; }
 

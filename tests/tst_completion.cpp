@@ -32,7 +32,7 @@ class CompletionTest : public QObject {
 private slots:
     void initTestCase()
     {
-        for (const char* name : {"fleet.json", "record.jsonl"}) {
+        for (const char* name : {"fleet.json", "record.jsonl", "values.csv"}) {
             QFile f(folder_.filePath(name));
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
@@ -43,7 +43,20 @@ private slots:
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("offered");
         const QString coms = "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8 COM9";
-        QTest::newRow("every command") << QStringList{""} << "read write verify reset info";
+        QTest::newRow("every command") << QStringList{""} << "read write verify reset info station";
+        QTest::newRow("station") << QStringList{"st"} << "station";
+        QTest::newRow("station's profile") << QStringList{"station", ""} << "fleet.json";
+        QTest::newRow("station's options")
+            << QStringList{"station", "fleet.json", "--"}
+            << "--ports --all --values --values-optional --again --report --count --record --no-record --quiet --help";
+        QTest::newRow("--ports") << QStringList{"station", "fleet.json", "--ports", "COM"} << coms;
+        QTest::newRow("--ports after a comma")
+            << QStringList{"station", "fleet.json", "--ports", "COM4,COM1"} << "COM4,COM1";
+        QTest::newRow("--values takes a CSV") << QStringList{"station", "fleet.json", "--values", ""} << "values.csv";
+        QTest::newRow("--report takes a CSV") << QStringList{"station", "fleet.json", "--report", "v"} << "values.csv";
+        QTest::newRow("the profile after --values' file")
+            << QStringList{"station", "--values", "values.csv", ""} << "fleet.json";
+        QTest::newRow("no profile after station's profile") << QStringList{"station", "fleet.json", ""} << "";
         QTest::newRow("info") << QStringList{"i"} << "info";
         QTest::newRow("options before a command") << QStringList{"--"} << "--help --version";
         QTest::newRow("read's options") << QStringList{"read", "COM4", "-"} << "-o --output -m --model --quiet --help";

@@ -3,6 +3,7 @@
 // was written, and the record's line. The expected lines are written out as the tracker sees them.
 #include "bulk/profile.h"
 #include "bulk/record.h"
+#include "support/profiles.h"
 #include "support/sim_link.h"
 
 #include <QJsonDocument>
@@ -11,19 +12,8 @@
 
 namespace {
 
-bulk::Profile profileOf(const QByteArray& json)
-{
-    const bulk::ProfileRead read = bulk::parseProfile(json);
-    if (!read.profile)
-        qFatal("test profile refused: %s", qPrintable(read.error));
-    return *read.profile;
-}
-
-// GPRS and the telephone numbers: two WRITE chains, nine commands.
-constexpr char kChains[] = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
-  "gprs": {"apn": "fleet.apn", "apnUser": "u1", "apnPassword": "p1", "serverIp": "10.1.2.3", "serverPort": "7001",
-           "httpAddress": "h.example", "httpPort": "80", "interval": "045", "intervalUnit": "Sec"},
-  "telephones": {"1": "+111", "2": "222", "3": "", "4": "444", "5": "555", "6": "", "7": "", "8": ""}})";
+using testprofiles::checked;
+using testprofiles::kChains;
 
 // The fences: five rows, one "Apply" each.
 constexpr char kFences[] = R"({"format": "korvane-profile", "version": 1, "model": "Petrel",
@@ -57,7 +47,7 @@ private slots:
     void aWriteGoesOutInOrderAndIsVerified()
     {
         Bench b;
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve());
         QCOMPARE(b.wire(), chainLines() + QStringList{"SETG"});
         QCOMPARE(b.ended->outcome, QString("verified"));
@@ -79,13 +69,13 @@ private slots:
     void eachActionSendsOnlyItsOwnLines()
     {
         Bench write;
-        write.run.write(profileOf(kFences), false);
+        write.run.write(checked(kFences), false);
         QVERIFY(write.serve());
         QCOMPARE(write.wire(), fenceLines());
         QCOMPARE(write.ended->outcome, QString("done"));
 
         Bench verify;
-        verify.run.verify(profileOf(kFences));
+        verify.run.verify(checked(kFences));
         QVERIFY(verify.serve());
         QCOMPARE(verify.wire(), QStringList{"SETG"});
         // The factory tracker has no fence on.
@@ -107,7 +97,7 @@ private slots:
     {
         Bench b;
         b.peer = [&b](const QString& line) { return line.startsWith("SETI3") ? QString("ERROR!") : b.tracker.handle(line); };
-        b.run.write(profileOf(kFences));
+        b.run.write(checked(kFences));
         QVERIFY(b.serve());
         QCOMPARE(b.wire(), fenceLines().mid(0, 3));
         const PlanRun::Result& r = *b.ended;
@@ -134,7 +124,7 @@ private slots:
     {
         Bench b;
         b.peer = [&b](const QString& line) { return line.startsWith("SETA3") ? QString("3TEL ERR") : b.tracker.handle(line); };
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve());
         QCOMPARE(b.wire(), chainLines().mid(0, 7));
         const PlanRun::Result& r = *b.ended;
@@ -151,7 +141,7 @@ private slots:
     {
         Bench b;
         b.peer = [&b](const QString& line) { return line.startsWith("SETO") ? QString() : b.tracker.handle(line); };
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve([&b] { return b.wire().size() == 2; }));
         for (int i = 0; i < 20; ++i)
             b.tick();
@@ -171,7 +161,7 @@ private slots:
     {
         Bench b;
         b.peer = [](const QString&) { return QString(); };
-        b.run.write(profileOf(kFences));
+        b.run.write(checked(kFences));
         QVERIFY(b.serve([&b] { return !b.wire().isEmpty(); }));
         const QString line = QString("$GPRMC,debug,%1\r\n").arg(QString(40, 'x'));
         for (int i = 0; i < 1200 && !b.ended; ++i) {
@@ -202,7 +192,7 @@ private slots:
             }
             return b.tracker.handle(line);
         };
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve());
         const PlanRun::Result& r = *b.ended;
         QCOMPARE(r.outcome, QString("failed"));
@@ -217,7 +207,7 @@ private slots:
     void cancelStopsAfterTheCommandInFlight()
     {
         Bench before;
-        before.run.write(profileOf(kFences));
+        before.run.write(checked(kFences));
         before.run.cancel();
         QVERIFY(before.serve());
         QCOMPARE(before.wire(), QStringList());
@@ -225,7 +215,7 @@ private slots:
         QCOMPARE(before.ended->written, QString("nothing was written: no command was sent"));
 
         Bench between;
-        between.run.write(profileOf(kFences));
+        between.run.write(checked(kFences));
         QVERIFY(between.serve([&between] { return between.wire().size() == 2; }));
         between.run.cancel();   // "SETI2,0,1#" is on the wire
         QVERIFY(between.serve());
@@ -235,7 +225,7 @@ private slots:
                  QString("already written: 2 of 5 commands: geo-fences 2 of 5 (SETI1,1,0,N22.1,E113.1,N22.2,E113.2, SETI2,0,1#)"));
 
         Bench inFlight;
-        inFlight.run.write(profileOf(kChains));
+        inFlight.run.write(checked(kChains));
         QVERIFY(inFlight.serve([&inFlight] { return inFlight.wire().size() == 2; }));
         inFlight.run.cancel();   // "SETOu1,p1" is on the wire
         QVERIFY(inFlight.serve());
@@ -250,7 +240,7 @@ private slots:
     {
         Bench b;
         b.peer = [&b](const QString& line) { return line.startsWith("SETR") ? QString() : b.tracker.handle(line); };
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve([&b] { return b.wire().size() == 3; }));
         b.run.interrupt(15);
         QCoreApplication::processEvents();
@@ -275,7 +265,7 @@ private slots:
                 b.tracker.params().telephones->number[3] = QString("449");
             return reply;
         };
-        b.run.write(profileOf(kChains));
+        b.run.write(checked(kChains));
         QVERIFY(b.serve());
         QCOMPARE(b.ended->outcome, QString("differs"));
         QCOMPARE(b.ended->comparison.differ.size(), 1);
@@ -288,8 +278,8 @@ private slots:
     {
         Bench one, two;
         two.peer = [&two](const QString& line) { return line.startsWith("SETI2") ? QString("ERROR!") : two.tracker.handle(line); };
-        one.run.write(profileOf(kFences));
-        two.run.write(profileOf(kFences));
+        one.run.write(checked(kFences));
+        two.run.write(checked(kFences));
         for (int i = 0; i < 2000 && !(one.ended && two.ended); ++i) {
             one.step();
             two.step();
