@@ -45,6 +45,7 @@ const QString kVerified = QStringLiteral("verified");
 const QString kSkipped = QStringLiteral("skipped");
 const QString kNotInValues = QStringLiteral("not in values");
 const QString kFailed = QStringLiteral("failed");
+constexpr int kKeptReply = 256;
 
 // What stands on a port between two asks: the IMEI of the tracker that was done there, or this
 // for one whose answer was no parameter dump (so that its next wrong answer says nothing again).
@@ -60,7 +61,7 @@ struct Station::Watched {
     std::unique_ptr<TrackerLink> link;
     std::unique_ptr<PlanRun> run;
     QTimer next;                  // the next look or ask
-    PortState state = PortState::Absent;
+    PortState state = PortState::Stopped;   // until the station starts
     QString detail;
     Phase phase = Phase::None;
     QString present;              // see kUnreadable; empty: no tracker known on the port
@@ -101,7 +102,7 @@ PortState Station::state(const QString& port) const
     for (const auto& w : watched_)
         if (w->name == port)
             return w->state;
-    return PortState::Absent;
+    return PortState::Stopped;
 }
 
 void Station::watch(const QStringList& names)
@@ -286,7 +287,7 @@ void Station::identified(Watched& w)
     if (!r.readBack) {
         t.outcome = kFailed;
         t.failedCommand = r.failedCommand;
-        t.reply = r.reply;
+        t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
         t.cause = r.cause;
         w.present = kUnreadable;
         end(w, t);
@@ -327,7 +328,7 @@ void Station::written(Watched& w)
     station::Tracker t = w.current;
     t.outcome = r.outcome;
     t.failedCommand = r.failedCommand;
-    t.reply = r.reply;
+    t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
     t.cause = r.cause;
     t.written = r.written;
     t.total = r.total;
@@ -392,6 +393,9 @@ void Station::end(Watched& w, station::Tracker t)
         ++counts_.cancelled;
     else
         ++counts_.failed;
+    // A session keeps every tracker for its summary and report: a flood's reply is kept as far as
+    // a report shows it, so that a long session does not grow with what trackers sent.
+    t.reply.truncate(kKeptReply);
     trackers_ << t;
     emit trackerFinished(t);
 

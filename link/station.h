@@ -43,7 +43,7 @@ enum class PortState {
     Reading,    // a tracker answered: its identity is read (IMEI, versions)
     Writing,    // written, read back and verified: progress() tells the commands
     Waiting,    // its tracker is done (any outcome); asked every askMs for the next one
-    Stopped,    // the station stopped; nothing more goes out on this port
+    Stopped,    // not started yet, or the station stopped: nothing goes out on this port
 };
 QString name(PortState state);   // "absent", "refused", "asking", ...
 
@@ -68,7 +68,7 @@ struct Tracker {
     // With failed or cancelled: the command (its line, without "\r\n"), what came back and why,
     // and what a write that stopped left on the tracker.
     QString failedCommand;
-    QString reply;
+    QString reply;              // cut: the first 256 characters in trackers() and trackerFinished()
     QString cause;
     QString written;
     QStringList differs;        // with differs: the keys read back otherwise
