@@ -141,8 +141,9 @@ void stationFigure(Bench& bench)
         ratio.push_back(together.back() / alone.back());
         pause(100);
     }
-    bench.report.note(QStringLiteral("station: Condor, full profile, %1 commands and the read-back per tracker; one tracker "
-                                     "alone / sixteen at once (median): %2 / %3 ms, process start to exit (--count)")
+    bench.report.note(QStringLiteral("station: Condor, full profile, %1 lines per tracker (its identity read, the write, the "
+                                     "read-back); one tracker alone / sixteen at once (median): %2 / %3 ms, process start "
+                                     "to exit (--count)")
                           .arg(commands).arg(fmt(median(alone), 1), fmt(median(together), 1)));
     bench.report.add({"10a",
                       QStringLiteral("korvane-cli station: sixteen trackers on sixteen ports, start until all are verified "
