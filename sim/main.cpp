@@ -310,22 +310,22 @@ int main(int argc, char** argv)
         say(QStringLiteral("korvane-sim: faults: %1").arg(active.join(QStringLiteral(", "))));
 
     if (!parser.isSet(QStringLiteral("quiet"))) {
-        QObject::connect(&fleet, &sim::Fleet::commandReceived, [who](int i, const QString& line) {
+        QObject::connect(&fleet, &sim::Fleet::commandReceived, &fleet, [who](int i, const QString& line) {
             say(QStringLiteral("%1<- %2").arg(who(i), visible(line)));
         });
-        QObject::connect(&fleet, &sim::Fleet::replied, [who](int i, const QString& reply) {
+        QObject::connect(&fleet, &sim::Fleet::replied, &fleet, [who](int i, const QString& reply) {
             say(QStringLiteral("%1-> %2").arg(who(i), visible(reply)));
         });
     }
-    QObject::connect(&fleet, &sim::Fleet::left, [&fleet, &comings](int i, const QString& why) {
+    QObject::connect(&fleet, &sim::Fleet::left, &fleet, [&fleet, &comings](int i, const QString& why) {
         say(QStringLiteral("down %1 %2").arg(i + 1).arg(why));
         if (comings.downMs < 0)
             say(QStringLiteral("korvane-sim: %1 is gone (Ctrl-C to quit)").arg(fleet.at(i).slavePath()));
     });
-    QObject::connect(&fleet, &sim::Fleet::arrived, [](int i, const QString& imei, const QString& device, const QString& mishap) {
+    QObject::connect(&fleet, &sim::Fleet::arrived, &fleet, [](int i, const QString& imei, const QString& device, const QString& mishap) {
         say(QStringLiteral("up %1 %2 %3 %4").arg(i + 1).arg(imei, device, mishap));
     });
-    QObject::connect(&fleet, &sim::Fleet::swapped, [](int i, const QString& imei, const QString& mishap) {
+    QObject::connect(&fleet, &sim::Fleet::swapped, &fleet, [](int i, const QString& imei, const QString& mishap) {
         say(QStringLiteral("swap %1 %2 %3").arg(i + 1).arg(imei, mishap));
     });
 
