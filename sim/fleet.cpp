@@ -257,9 +257,7 @@ void Fleet::arrive(int i)
     const Mishap& m = mishapOf(i);
     if (m.flood)
         p.pty->startFlood();   // start() knows nothing of the tracker's flood
-    int up = comings_.upMs;
-    if (m.unplugAfterMs >= 0)
-        up = up < 0 ? m.unplugAfterMs : qMin(up, m.unplugAfterMs);
+    const int up = m.unplugAfterMs >= 0 ? m.unplugAfterMs : comings_.upMs;
     if (up >= 0)
         p.unplug.start(up);
     if (comings_.swapEveryMs >= 0)

@@ -18,7 +18,7 @@ namespace sim {
 struct Mishap {
     Faults faults;
     bool flood = false;
-    int unplugAfterMs = -1;     // >=0: pulled out that long after it was plugged in
+    int unplugAfterMs = -1;     // >=0: pulled out that long after it was plugged in (not the cycle's UP)
     QString text() const;       // as --mix writes it, "ok" for none
 };
 
