@@ -7,6 +7,7 @@ void parserFigure(Bench& bench);       // 8   parsing a full dump
 void cliWriteFigure(Bench& bench);     // 9a  korvane-cli write of a full profile
 void cliStartupFigure(Bench& bench);   // 9b  korvane-cli --help against a bare QCoreApplication
 void cliParallelFigure(Bench& bench);  // 9c  eight korvane-cli writes at once against one alone
+void stationFigure(Bench& bench);      // 10  korvane-cli station: sixteen trackers at once, idle cost, memory
 // On the window, on the real port against the simulator:
 void replyFigure(Bench& bench);        // 1   reply to outcome
 void timeoutFigure(Bench& bench);      // 2   timeout

@@ -6,7 +6,7 @@
 //                 [--unbroken-kib N]
 //
 // --only picks figures by number (5 start-up, 8 parser, 1-4 and 6-7 on the window, 9 korvane-cli
-// write and start-up); the monitor
+// write and start-up, 10 korvane-cli station); the monitor
 // stream is 10 MiB and the stream without line ends 2 MiB (0 leaves it out), each three times.
 //
 // Everything runs on the GUI thread, as in the program: the simulator lives in this process on
@@ -165,6 +165,7 @@ const Figure kFigures[] = {
     {{"9a", "9"}, "korvane-cli write", false, cliWriteFigure},
     {{"9b", "9"}, "korvane-cli start-up", false, cliStartupFigure},
     {{"9c", "9"}, "korvane-cli writes in parallel", false, cliParallelFigure},
+    {{"10a", "10b", "10c", "10d", "10"}, "korvane-cli station", false, stationFigure},
     {{"1"}, "reply-to-outcome", true, replyFigure},
     {{"2"}, "timeout", true, timeoutFigure},
     {{"3"}, "dump", true, dumpFigure},

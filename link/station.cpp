@@ -160,10 +160,17 @@ void Station::add(const QString& name)
     connect(w->run.get(), &PlanRun::readingBack, this, [this, &ref] {
         emit progress(ref.name, ref.run->result().total, ref.run->result().total, QStringLiteral("SETG"));
     });
-    // A device that goes away between two asks: whatever stood there was taken away with it.
-    connect(w->port.get(), &Port::lost, this, [&ref] {
-        if (ref.phase == Watched::Phase::None)
-            ref.present.clear();
+    // A device that goes away between two asks: whatever stood there was taken away with it. The
+    // port is looked at again from now on, not at the next ask: a tracker plugged in right after is
+    // found within lookMs, as a first one is.
+    connect(w->port.get(), &Port::lost, this, [this, &ref] {
+        if (ref.phase != Watched::Phase::None)
+            return;                   // the run in flight ends with it
+        ref.present.clear();
+        if (stopping_ || draining_)
+            return;
+        setState(ref, PortState::Absent);
+        schedule(ref, setup_.lookMs);
     });
     watched_.push_back(std::move(w));
     emit portAdded(name);

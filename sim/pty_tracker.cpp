@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -141,24 +142,44 @@ void PtyTracker::hangUp()
     ::close(masterFd_);
     ::close(slaveFd_);
     masterFd_ = slaveFd_ = -1;
+    if (unlinkWhileDown_ && !linkPath_.isEmpty() && readLinkText(linkPath_) == slavePath_)
+        ::unlink(QFile::encodeName(linkPath_).constData());
     emit hungUp();
 }
 
+void PtyTracker::replace(const Tracker& tracker)
+{
+    tracker_ = tracker;
+    stopFlood();
+    chunkTimer_.stop();
+    chunks_.clear();
+    outPending_.clear();
+    inBuffer_.clear();
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(false);
+    commandCount_ = 0;
+}
+
 bool PtyTracker::linkAs(int com, QString* error)
+{
+    return linkAt(ports::entryPath(com), error);
+}
+
+bool PtyTracker::linkAt(const QString& entry, QString* error)
 {
     if (!isUp()) {
         if (error)
             *error = QStringLiteral("no pseudo-terminal to link: start() first");
         return false;
     }
-    const QString entry = ports::entryPath(com);
-    if (!QDir().mkpath(ports::folder())) {
+    const QString folder = QFileInfo(entry).absolutePath();
+    if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("cannot create the folder %1").arg(ports::folder());
+            *error = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
     if (!linkPath_.isEmpty() && linkPath_ != entry)
-        unlink();                     // one COM number at a time
+        unlink();                     // one link at a time
     if (!makeLink(entry, QString(), error))
         return false;
     linkPath_ = entry;

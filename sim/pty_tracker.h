@@ -35,9 +35,17 @@ public:
     bool start(QString* error = nullptr);      // a new pseudo-terminal (also after hangUp())
     QString slavePath() const;                 // e.g. /dev/pts/7; kept after hangUp()
     bool linkAs(int com, QString* error = nullptr);
+    bool linkAt(const QString& path, QString* error = nullptr);   // a link of its own, anywhere
+    QString linkPath() const { return linkPath_; }
     void unlink();
     void hangUp();
     bool isUp() const;
+    // While down, no link at all: a link left pointing to a closed pseudo-terminal would lead to
+    // whatever line the system hands out next under that number. start() makes it again.
+    void setUnlinkWhileDown(bool on) { unlinkWhileDown_ = on; }
+    // A different tracker behind the same line: its state, no half-heard command, no reply of the
+    // one before still on its way, its own count of commands.
+    void replace(const Tracker& tracker);
 
     Faults& faults() { return faults_; }
     Tracker& tracker() { return tracker_; }
@@ -76,7 +84,8 @@ private:
     QTimer chunkTimer_;
     QStringList received_;
     int commandCount_ = 0;
-    QString linkPath_;                         // the ports entry we made, "" = none
+    QString linkPath_;                         // the link we made, "" = none
+    bool unlinkWhileDown_ = false;
 
     QTimer floodTimer_;
     QElapsedTimer floodClock_;

@@ -2,17 +2,28 @@
 #include "link/port_names.h"
 #include "link/serial_port.h"
 #include "core/dump_parser.h"
+#include "sim/fleet.h"
 #include "sim/pty_tracker.h"
 #include "sim/state.h"
 #include "sim/tracker.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using sim::Comings;
+using sim::Fleet;
+using sim::Mishap;
 using sim::PtyTracker;
 using sim::Tracker;
 
@@ -140,6 +151,18 @@ private slots:
         QTest::newRow("an unknown option") << QStringList{"--bogus"} << QByteArray() << "Unknown option 'bogus'";
         QTest::newRow("a value missing") << QStringList{"--chunk"} << QByteArray() << "Missing value after '--chunk'";
         QTest::newRow("a bad number") << QStringList{"--chunk", "x"} << QByteArray() << "--chunk wants a whole number";
+        QTest::newRow("a cycle of one number") << QStringList{"--cycle", "500"} << QByteArray() << "--cycle wants UP_MS,DOWN_MS";
+        QTest::newRow("a cycle never up") << QStringList{"--cycle", "0,100"} << QByteArray() << "--cycle wants UP_MS,DOWN_MS";
+        QTest::newRow("no trackers") << QStringList{"--trackers", "0"} << QByteArray() << "--trackers wants a whole number";
+        QTest::newRow("too many trackers") << QStringList{"--trackers", "65"} << QByteArray() << "at most 64";
+        QTest::newRow("trackers past COM9") << QStringList{"--trackers", "4"} << QByteArray() << "4 trackers from COM7 go past COM9";
+        QTest::newRow("a swap every 0 ms") << QStringList{"--swap-every", "0"} << QByteArray() << "--swap-every wants";
+        QTest::newRow("a fault unknown in the mix") << QStringList{"--mix", "ok,sulent"} << QByteArray() << "\"sulent\" is no fault";
+        QTest::newRow("a chunk of nothing in the mix") << QStringList{"--mix", "chunk:0"} << QByteArray() << "\"chunk:0\" wants a whole number";
+        QTest::newRow("an empty entry in the mix") << QStringList{"--mix", "ok,,silent"} << QByteArray() << "an empty entry";
+        QTest::newRow("an IMEI that cannot count") << QStringList{"--new-imei", "--imei", "86400000000004X"} << QByteArray()
+                                                   << "not 1 to 18 digits";
+        QTest::newRow("both ways of linking") << QStringList{"--link-dir", "/tmp"} << QByteArray() << "--port and --link-dir";
         QTest::newRow("a state with a comma in the APN")
             << QStringList{"--state"}
             << QByteArray(R"({"format": "korvane-profile", "version": 1, "model": "Petrel", "gprs": {"apn": "a,b",
@@ -220,6 +243,173 @@ private slots:
         } else {
             QCOMPARE(tracker.params().telephones->number[4], QString("911"));
         }
+    }
+
+    // A tracker plugged in and out: its link goes while it is out (the line the program had open is
+    // lost), and comes back to a new line; a new tracker each time with --new-imei, else the same
+    // one with what was written to it.
+    void aTrackerComesAndGoes_data()
+    {
+        QTest::addColumn<bool>("newImei");
+        QTest::addColumn<QString>("imeiBack");
+        QTest::addColumn<QString>("telephoneBack");
+        QTest::newRow("another tracker") << true << "864000000000043" << "A;B;";
+        QTest::newRow("the same tracker") << false << "864000000000042" << "A555;B;";
+    }
+    void aTrackerComesAndGoes()
+    {
+        QFETCH(bool, newImei);
+        QFETCH(QString, imeiBack);
+        QFETCH(QString, telephoneBack);
+        QTemporaryDir dir;
+        Comings c;
+        c.upMs = 900;
+        c.downMs = 400;
+        c.newImei = newImei;
+        c.imei = "864000000000042";
+        Fleet fleet(1, c, Mishap{});
+        QVERIFY(fleet.linkInto(dir.path()));
+        QSignalSpy left(&fleet, &Fleet::left), arrived(&fleet, &Fleet::arrived);
+        QElapsedTimer out;   // from the moment it was pulled out
+        connect(&fleet, &Fleet::left, this, [&out] { out.start(); });
+        QVERIFY(fleet.start());
+        const QString link = dir.filePath("tracker1");
+        QCOMPARE(fleet.path(0), link);
+        const QString firstLine = QFileInfo(link).symLinkTarget();
+        QCOMPARE(firstLine, fleet.at(0).slavePath());
+        {
+            Line s(link);
+            QSignalSpy lost(&s.port, &Port::lost);
+            QCOMPARE(s.port.open(), 0);
+            QVERIFY(s.exchange("SETG\r\n").contains("IMEI:864000000000042,"));
+            QCOMPARE(s.exchange("SETA1,555\r\n"), QString("1TEL OK!"));
+            QVERIFY(lost.wait(2000));                        // pulled out under the open line
+            QVERIFY(!QFileInfo(link).isSymLink());
+            QCOMPARE(left.size(), 1);
+            QCOMPARE(left[0][1].toString(), QString("unplugged"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).exists(), 1500);
+        QVERIFY2(out.elapsed() >= 350, qPrintable(QString::number(out.elapsed())));   // out for its 400 ms
+        QCOMPARE(arrived.size(), 2);                             // plugged in at the start, and again
+        QCOMPARE(arrived[1][1].toString(), imeiBack);
+        QCOMPARE(QFileInfo(link).symLinkTarget(), fleet.at(0).slavePath());
+        Line s(link);
+        QCOMPARE(s.port.open(), 0);
+        const QString dump = s.exchange("SETG\r\n");
+        QVERIFY2(dump.startsWith(telephoneBack) && dump.contains("IMEI:" + imeiBack + ","), qPrintable(dump));
+    }
+
+    // A tracker changed behind an adapter that stays plugged in: the open line goes on, the tracker
+    // answering on it is another one, at its factory settings.
+    void anotherTrackerBehindTheSameLine()
+    {
+        Comings c;
+        c.swapEveryMs = 700;
+        c.imei = "864000000000042";
+        Fleet fleet(1, c, Mishap{});
+        QSignalSpy swapped(&fleet, &Fleet::swapped);
+        QVERIFY(fleet.start());
+        Line s(fleet.path(0));
+        QSignalSpy lost(&s.port, &Port::lost);
+        QCOMPARE(s.port.open(), 0);
+        QCOMPARE(s.exchange("SETA1,555\r\n"), QString("1TEL OK!"));
+        QVERIFY(s.exchange("SETG\r\n").startsWith("A555;B;"));
+        QVERIFY(swapped.wait(1500));
+        QCOMPARE(swapped[0][1].toString(), QString("864000000000043"));
+        const QString dump = s.exchange("SETG\r\n");
+        QVERIFY2(dump.startsWith("A;B;") && dump.contains("IMEI:864000000000043,"), qPrintable(dump));
+        QCOMPARE(lost.size(), 0);
+        QVERIFY(s.port.isOpen());
+    }
+
+    // Several trackers, each with the fault the mix gives it, as a single tracker has them: garbage
+    // before the token, the token in pieces, a hang-up on the second command, silence; each its
+    // own IMEI. A place whose tracker hung up gets the next one, with the next fault of the mix.
+    void faultsComeWithTheTrackers()
+    {
+        Comings c;
+        c.imei = "864000000000042";
+        c.downMs = 300;
+        c.newImei = true;
+        for (const char* text : {"garbage", "chunk:2:60", "hang-up-after:1", "silent"}) {
+            Mishap m;
+            QCOMPARE(sim::parseMishap(text, Mishap{}, &m), QString());
+            c.mix << m;
+        }
+        Fleet fleet(4, c, Mishap{});
+        QSignalSpy left(&fleet, &Fleet::left), arrived(&fleet, &Fleet::arrived);
+        QVERIFY(fleet.start());
+        QCOMPARE(fleet.mishap(1), QString("chunk:2:60"));
+        std::vector<std::unique_ptr<Line>> lines;
+        for (int i = 0; i < 4; ++i) {
+            lines.push_back(std::make_unique<Line>(fleet.path(i)));
+            QCOMPARE(lines.back()->port.open(), 0);
+        }
+        const QString g = lines[0]->exchange("SETA4,4\r\n");
+        QCOMPARE(g, QString::fromLatin1("\0\xFF\r" "4TEL OK!", 11));
+        lines[1]->exchange("SETT1\r\n");
+        QCOMPARE(lines[1]->pieces, (QStringList{" O", "K!"}));
+        QVERIFY(lines[1]->exchange("SETG\r\n").contains("IMEI:864000000000043,"));
+        QCOMPARE(lines[2]->exchange("SETT1\r\n"), QString(" OK!"));
+        QSignalSpy lost(&lines[2]->port, &Port::lost);
+        lines[2]->port.write("SETT2\r\n");
+        QVERIFY(lost.wait(1000));
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(left[0][0].toInt(), 2);
+        QCOMPARE(left[0][1].toString(), QString("hung up"));
+        QCOMPARE(lines[3]->exchange("SETT1\r\n"), QString());
+        // Tracker 1 of place 3 (the third): IMEI 042 + 4 + 2, and the mix's entry after its first.
+        QTRY_COMPARE_WITH_TIMEOUT(arrived.size(), 5, 1500);      // the four at the start, and one more
+        QCOMPARE(arrived[4][0].toInt(), 2);
+        QCOMPARE(arrived[4][1].toString(), QString("864000000000048"));
+        QCOMPARE(arrived[4][3].toString(), QString("silent"));
+        Line back(fleet.path(2));
+        QCOMPARE(back.port.open(), 0);
+        QCOMPARE(back.exchange("SETT1\r\n"), QString());
+    }
+
+    // As a test or a benchmark starts it: one "device" line per tracker with the path to open,
+    // then "up", "down" and "swap" lines as they come and go; the links gone when it stops.
+    void theExecutableSaysWhereItsTrackersAre()
+    {
+        QTemporaryDir dir;
+        QProcess sim;
+        sim.start(qEnvironmentVariable("KORVANE_SIM", QStringLiteral(KORVANE_SIM_PATH)),
+                  {"--trackers", "3", "--link-dir", dir.path(), "--cycle", "700,300", "--new-imei", "--imei",
+                   "864000000000042", "--mix", "ok,silent,fail-on:SETC", "--quiet", "--total", "7"});
+        QStringList lines;
+        const auto seen = [&](const QString& line) {
+            while (sim.canReadLine())
+                lines << QString::fromLocal8Bit(sim.readLine()).trimmed();
+            return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(line); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(seen("down 1 unplugged"), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(seen("up 3 864000000000047 /dev/pts/"), 3000);
+        // After the seventh no place gets another: seven gone, and nothing more within a cycle.
+        QTRY_VERIFY_WITH_TIMEOUT((seen(QString()), lines.filter(QRegularExpression("^down ")).size() == 7), 4000);
+        QTest::qWait(1200);
+        seen(QString());
+        QCOMPARE(lines.filter(QRegularExpression("^up ")).size(), 7);
+        QCOMPARE(lines.filter(QRegularExpression("^down ")).size(), 7);
+        QVERIFY(QDir(dir.path()).entryList(QDir::System | QDir::Files).isEmpty());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        seen(QString());
+        QVERIFY(lines.contains("device 1 " + dir.filePath("tracker1")));
+        QVERIFY(lines.contains("device 3 " + dir.filePath("tracker3")));
+        const QRegularExpression up(R"(^up (\d) (\d{15}) /dev/pts/\d+ (\S+)$)");
+        QStringList ups;
+        for (const QString& l : lines)
+            if (const auto m = up.match(l); m.hasMatch())
+                ups << m.captured(1) + " " + m.captured(2) + " " + m.captured(3);
+        QVERIFY(ups.size() >= 6);
+        ups = ups.mid(0, 6);   // the first two rounds; within a round in any order
+        ups.sort();
+        QCOMPARE(ups, (QStringList{"1 864000000000042 ok", "1 864000000000045 silent",
+                                   "2 864000000000043 silent", "2 864000000000046 fail-on:SETC",
+                                   "3 864000000000044 fail-on:SETC", "3 864000000000047 ok"}));
+        QVERIFY(QDir(dir.path()).entryList(QDir::System | QDir::Files).isEmpty());
     }
 
     void neverTakesAnotherDevicesLink()
