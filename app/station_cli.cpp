@@ -18,19 +18,6 @@ namespace cli {
 
 namespace {
 
-bulk::ReportRow reportRow(const station::Tracker& t)
-{
-    bulk::ReportRow row;
-    row.time = t.started.addMSecs(qint64(t.seconds * 1000));
-    row.port = t.port;
-    row.imei = t.imei;
-    row.outcome = t.outcome;
-    row.failedCommand = t.failedCommand;
-    row.seconds = t.seconds;
-    row.reply = t.reply;
-    return row;
-}
-
 }  // namespace
 
 int runStation(const QString& profileFile, const bulk::Profile& profile, const StationArguments& args,
@@ -110,12 +97,7 @@ int runStation(const QString& profileFile, const bulk::Profile& profile, const S
             station.stop(signal);
         });
     if (args.all)
-        station.watchAll([] {
-            QStringList paths;
-            for (const portstool::Device& d : portstool::presentDevices())
-                paths << d.path;
-            return paths;
-        });
+        station.watchAll(&portstool::presentPaths);
     else
         station.watch(args.ports);
     station.start();
@@ -128,9 +110,7 @@ int runStation(const QString& profileFile, const bulk::Profile& profile, const S
         status(line);
     int result = station.exitStatus();
     if (!args.report.isEmpty()) {
-        QList<bulk::ReportRow> rows;
-        for (const station::Tracker& t : station.trackers())
-            rows << reportRow(t);
+        const QList<bulk::ReportRow> rows = station.report();
         if (reportOut) {
             if (!streams.out(bulk::reportCsv(rows))) {
                 error(QStringLiteral("the report could not be written to standard output"));

@@ -503,3 +503,20 @@ int Station::exitStatus() const
 {
     return counts_.verified == counts_.started() ? 0 : 1;
 }
+
+QList<bulk::ReportRow> Station::report() const
+{
+    QList<bulk::ReportRow> rows;
+    for (const Tracker& t : trackers_) {
+        bulk::ReportRow row;
+        row.time = t.started.addMSecs(qint64(t.seconds * 1000));
+        row.port = t.port;
+        row.imei = t.imei;
+        row.outcome = t.outcome;
+        row.failedCommand = t.failedCommand;
+        row.seconds = t.seconds;
+        row.reply = t.reply;
+        rows << row;
+    }
+    return rows;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include "bulk/profile.h"
+#include "bulk/report.h"
 #include "bulk/values.h"
 
 #include <QDateTime>
@@ -140,6 +141,8 @@ public:
     QStringList summary() const;
     // 0 when every tracker started was verified, 1 otherwise.
     int exitStatus() const;
+    // The report's rows: one per tracker, in the order they ended.
+    QList<bulk::ReportRow> report() const;
 
 signals:
     // A port joined the watch (from watch() or a new device under --all).
