@@ -6,6 +6,7 @@
 #include "bulk/plan.h"
 #include "bulk/report.h"
 #include "bulk/values.h"
+#include "core/rows.h"
 #include "link/plan_run.h"
 #include "link/station.h"
 #include "link/terminal_text.h"
@@ -73,10 +74,12 @@ int runStation(const QString& profileFile, const bulk::Profile& profile, const S
                      [&](const QString& port, station::PortState state, const QString& detail) {
                          if (state == station::PortState::Refused)
                              error(QStringLiteral("%1: %2").arg(port, detail));
-                         else if (state == station::PortState::Absent || state == station::PortState::Idle ||
-                                  state == station::PortState::Writing)
+                         else if (state == station::PortState::Absent || state == station::PortState::Idle)
                              progress(QStringLiteral("%1: %2").arg(port, station::name(state)));
                      });
+    QObject::connect(&station, &Station::trackerStarted, &station, [&](const QString& port, const QString& imei, int total) {
+        progress(QStringLiteral("%1: %2: writing %3 commands").arg(port, rows::visible(imei, 40)).arg(total));
+    });
     QObject::connect(&station, &Station::trackerFinished, &station,
                      [&](const station::Tracker& t) { status(Station::statusLine(t)); });
     QObject::connect(&station, &Station::recordProblem, &station,

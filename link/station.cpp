@@ -60,7 +60,7 @@ struct Station::Watched {
     std::unique_ptr<TrackerLink> link;
     std::unique_ptr<PlanRun> run;
     QTimer next;                  // the next look or ask
-    PortState state = PortState::Absent;
+    PortState state = PortState::Stopped;   // until the station starts
     QString detail;
     Phase phase = Phase::None;
     QString present;              // see kUnreadable; empty: no tracker known on the port
@@ -101,7 +101,7 @@ PortState Station::state(const QString& port) const
     for (const auto& w : watched_)
         if (w->name == port)
             return w->state;
-    return PortState::Absent;
+    return PortState::Stopped;
 }
 
 void Station::watch(const QStringList& names)

@@ -44,7 +44,7 @@ enum class PortState {
     Reading,    // a tracker answered: its identity is read (IMEI, versions)
     Writing,    // written, read back and verified: progress() tells the commands
     Waiting,    // its tracker is done (any outcome); asked every askMs for the next one
-    Stopped,    // the station stopped; nothing more goes out on this port
+    Stopped,    // not started yet, or the station stopped: nothing goes out on this port
 };
 QString name(PortState state);   // "absent", "refused", "asking", ...
 

@@ -305,7 +305,24 @@ private slots:
         QTest::newRow("no command") << QStringList{} << 3 << "korvane-cli: no command given";
         QTest::newRow("unknown command")
             << QStringList{"erase", "COM4"} << 3
-            << R"(korvane-cli: unknown command "erase" (read, write, verify, reset or info))";
+            << R"(korvane-cli: unknown command "erase" (read, write, verify, reset, info or station))";
+        QTest::newRow("station without ports")
+            << QStringList{"station", "fleet.json"} << 3
+            << "korvane-cli: station wants --ports PORT,PORT,... or --all (one of them)";
+        QTest::newRow("station with both") << QStringList{"station", "fleet.json", "--ports", "COM4", "--all"} << 3
+                                           << "korvane-cli: station wants --ports PORT,PORT,... or --all (one of them)";
+        QTest::newRow("station's bad port")
+            << QStringList{"station", "fleet.json", "--ports", "COM4,ttyUSB0"} << 3
+            << R"(korvane-cli: --ports: "ttyUSB0" is no port: COM1..COM9, or a device path such as /dev/ttyUSB0)";
+        QTest::newRow("station's port twice") << QStringList{"station", "fleet.json", "--ports", "COM4,COM5,COM4"} << 3
+                                              << "korvane-cli: --ports: COM4 given twice";
+        QTest::newRow("--values-optional alone")
+            << QStringList{"station", "fleet.json", "--all", "--values-optional"} << 3
+            << "korvane-cli: --values-optional belongs with --values";
+        QTest::newRow("--count 0") << QStringList{"station", "fleet.json", "--all", "--count", "0"} << 3
+                                   << R"(korvane-cli: --count wants a whole number above 0, not "0")";
+        QTest::newRow("--values without station") << QStringList{"write", "COM4", "fleet.json", "--values", "v.csv"}
+                                                  << 3 << "korvane-cli: --values belongs to station";
         QTest::newRow("write without file")
             << QStringList{"write", "COM4"} << 3 << "korvane-cli: write wants a PORT and a profile FILE";
         QTest::newRow("COM0")
