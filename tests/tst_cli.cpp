@@ -5,6 +5,7 @@
 #include "bulk/profile.h"
 #include "sim/state.h"
 #include "support/live.h"
+#include "support/shard.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -930,5 +931,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CliTest)
+KORVANE_SHARDED_GUILESS_MAIN(CliTest)
 #include "tst_cli.moc"

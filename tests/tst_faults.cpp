@@ -1,6 +1,7 @@
 // Fault injection: a fixed-seed run of scenarios against the simulator through the real serial port.
 #include "support/live.h"
 #include "support/rig.h"
+#include "support/shard.h"
 #include "support/watchdog.h"
 
 #include <QRadioButton>
@@ -111,7 +112,9 @@ private slots:
         // KORVANE_FAULT_SCENARIOS=5000 soaks.
         const int asked = qEnvironmentVariableIntValue("KORVANE_FAULT_SCENARIOS");
         const int count = asked > 0 ? asked : 36;   // each of the nine kinds four times
-        QRandomGenerator rng(20261206);
+        // Side by side, each shard takes every n-th scenario: each scenario has its own seed, so
+        // that it is the same in whichever shard it runs.
+        const shard::Shard mine = shard::current();
         LoopWatch loop;
         int reported = 0, abandoned = 0, hangUps = 0;
         qint64 longestStall = 0;
@@ -120,6 +123,9 @@ private slots:
         const QStringList families = {"SETC", "SETO", "SETR", "SETM", "SETA3,", "SETN", "SETJ", "SETL", "SETP",
                                       "SETQ", "SETS", "SETXD", "SETG", "SET10", "SETT"};
         for (int n = 0; n < count; ++n) {
+            if (!mine.mine(n))
+                continue;
+            QRandomGenerator rng(20261206 + n);
             const QString label = QStringLiteral("scenario %1").arg(n);
             w<QRadioButton>(kModels[rng.bounded(4)])->click();
             fillFields();
@@ -187,8 +193,8 @@ private slots:
             }
         }
         QVERIFY2(longestStall < 200, qPrintable(QString::number(longestStall)));
-        qInfo("%d scenarios, %d outcomes reported, %d with a second press, %d hang-ups, longest stall %lld ms",
-              count, reported, abandoned, hangUps, longestStall);
+        qInfo("%d scenarios (shard %d of %d), %d outcomes reported, %d with a second press, %d hang-ups, longest stall %lld ms",
+              count, mine.index, mine.count, reported, abandoned, hangUps, longestStall);
         QVERIFY(hangUps > 0);
     }
 };
