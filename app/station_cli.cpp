@@ -17,10 +17,6 @@
 
 namespace cli {
 
-namespace {
-
-}  // namespace
-
 int runStation(const QString& profileFile, const bulk::Profile& profile, const StationArguments& args,
                const QString& record, bool quiet, const Streams& streams)
 {
@@ -113,7 +109,7 @@ int runStation(const QString& profileFile, const bulk::Profile& profile, const S
         status(line);
     int result = station.exitStatus();
     if (!args.report.isEmpty()) {
-        const QList<bulk::ReportRow> rows = station.report();
+        const QList<bulk::ReportRow> rows = station.reportRows();
         if (reportOut) {
             if (!streams.out(bulk::reportCsv(rows))) {
                 error(QStringLiteral("the report could not be written to standard output"));

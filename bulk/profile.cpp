@@ -500,7 +500,8 @@ ProfileRead loadProfile(const QString& path, Check check)
 
 QString setFieldText(Profile& profile, const QString& key, const QString& text)
 {
-    const QStringList known = profileKeys();
+    // Once: a values file sets thousands of cells.
+    static const QStringList known = profileKeys();
     if (!known.contains(key)) {
         // Named against the deepest group the key does reach, so that a typing error shows.
         QString container;

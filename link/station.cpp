@@ -45,6 +45,7 @@ const QString kVerified = QStringLiteral("verified");
 const QString kSkipped = QStringLiteral("skipped");
 const QString kNotInValues = QStringLiteral("not in values");
 const QString kFailed = QStringLiteral("failed");
+constexpr int kKeptReply = 256;
 
 // What stands on a port between two asks: the IMEI of the tracker that was done there, or this
 // for one whose answer was no parameter dump (so that its next wrong answer says nothing again).
@@ -279,7 +280,7 @@ void Station::identified(Watched& w)
     if (!r.readBack) {
         t.outcome = kFailed;
         t.failedCommand = r.failedCommand;
-        t.reply = r.reply;
+        t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
         t.cause = r.cause;
         w.present = kUnreadable;
         end(w, t);
@@ -320,7 +321,7 @@ void Station::written(Watched& w)
     station::Tracker t = w.current;
     t.outcome = r.outcome;
     t.failedCommand = r.failedCommand;
-    t.reply = r.reply;
+    t.reply = r.reply.left(PlanRun::kRecordReplyKeep);
     t.cause = r.cause;
     t.written = r.written;
     t.total = r.total;
@@ -385,6 +386,9 @@ void Station::end(Watched& w, station::Tracker t)
         ++counts_.cancelled;
     else
         ++counts_.failed;
+    // A session keeps every tracker for its summary and report: a flood's reply is kept as far as
+    // a report shows it, so that a long session does not grow with what trackers sent.
+    t.reply.truncate(kKeptReply);
     trackers_ << t;
     emit trackerFinished(t);
 
@@ -504,19 +508,11 @@ int Station::exitStatus() const
     return counts_.verified == counts_.started() ? 0 : 1;
 }
 
-QList<bulk::ReportRow> Station::report() const
+QList<bulk::ReportRow> Station::reportRows() const
 {
     QList<bulk::ReportRow> rows;
-    for (const Tracker& t : trackers_) {
-        bulk::ReportRow row;
-        row.time = t.started.addMSecs(qint64(t.seconds * 1000));
-        row.port = t.port;
-        row.imei = t.imei;
-        row.outcome = t.outcome;
-        row.failedCommand = t.failedCommand;
-        row.seconds = t.seconds;
-        row.reply = t.reply;
-        rows << row;
-    }
+    for (const station::Tracker& t : trackers_)
+        rows << bulk::ReportRow{t.started.addMSecs(qint64(t.seconds * 1000)), t.port, t.imei, t.outcome,
+                                t.failedCommand, t.seconds, t.reply};
     return rows;
 }

@@ -69,7 +69,7 @@ struct Tracker {
     // With failed or cancelled: the command (its line, without "\r\n"), what came back and why,
     // and what a write that stopped left on the tracker.
     QString failedCommand;
-    QString reply;
+    QString reply;              // cut: the first 256 characters in trackers() and trackerFinished()
     QString cause;
     QString written;
     QStringList differs;        // with differs: the keys read back otherwise
@@ -141,8 +141,9 @@ public:
     QStringList summary() const;
     // 0 when every tracker started was verified, 1 otherwise.
     int exitStatus() const;
-    // The report's rows: one per tracker, in the order they ended.
-    QList<bulk::ReportRow> report() const;
+    // One report row per tracker, in the order they ended (korvane-cli --report, the window's
+    // Save Report...): bulk::writeReport() writes them.
+    QList<bulk::ReportRow> reportRows() const;
 
 signals:
     // A port joined the watch (from watch() or a new device under --all).

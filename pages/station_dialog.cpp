@@ -503,8 +503,8 @@ void StationDialog::trackerEnded(const station::Tracker& t)
         outcome += QStringLiteral(": ") + t.failedCommand;
     if (!t.cause.isEmpty())
         outcome += QStringLiteral(" (") + t.cause + QLatin1Char(')');
-    if (!t.written.isEmpty())
-        outcome += QStringLiteral("; already written: ") + t.written;
+    if (!t.written.isEmpty())   // "already written: 9 of 24 commands: ..."
+        outcome += QStringLiteral("; ") + t.written;
     setCell(row, OutcomeColumn, text::escapeControls(outcome));
     setCell(row, TimeColumn, seconds(t.seconds));
     // The whole line, as korvane-cli prints it, where the cell is too narrow.
@@ -548,7 +548,7 @@ void StationDialog::saveReport()
     const QString path = fileName(this, QStringLiteral("Save Report"), QStringLiteral("Reports (*.csv);;All files (*)"), true);
     if (path.isEmpty())
         return;
-    if (const QString problem = bulk::writeReport(path, station_->report()); !problem.isEmpty())
+    if (const QString problem = bulk::writeReport(path, station_->reportRows()); !problem.isEmpty())
         MessageBoxPrompt(this).inform(QStringLiteral("%1 was not saved:\n%2").arg(path, problem));
     else
         message_->setText(QStringLiteral("Report saved: %1").arg(path));

@@ -252,6 +252,8 @@ private slots:
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n,,\r\n")
                                << "the file is empty (it wants a header line: imei,telephones.1,...)";
         QTest::newRow("huge") << QByteArray(5 << 20, 'x') << "too large for a values file (5242880 bytes; at most 4194304)";
+        QTest::newRow("too many rows") << QByteArray("imei\n") + QByteArray("1\n").repeated(5001)
+                                       << "5001 rows; a values file holds at most 5000";
     }
     void aBadValuesFileIsOneMessageWithItsPlace()
     {
@@ -433,13 +435,16 @@ private slots:
         QCOMPARE(b.ports[0]->wire(), QStringList{"SETG"});
     }
 
-    // A port that fails never stops the others: a refusal on one, a silent tracker on another, a
-    // flood of garbage on a third; the healthy ones are verified.
+    // A port that fails never stops the others: a refusal on one, a silent tracker on another,
+    // garbage for a dump on a third (one failed line, not one per ask); the healthy ones are verified.
     void oneFailingPortAmongHealthyOnes()
     {
-        Bench b(4);
+        Bench b(5, {}, 30);
         Unit ok1(QStringLiteral("864000000000041")), refusing(QStringLiteral("864000000000042")),
-            silent(QStringLiteral("864000000000043")), ok2(QStringLiteral("864000000000044"));
+            silent(QStringLiteral("864000000000043")), ok2(QStringLiteral("864000000000044")),
+            garbage(QStringLiteral("864000000000045"));
+        garbage.answer = [](const QString&) { return QStringLiteral("\xff\x1b[2J,\"x\""); };
+        b.ports[4]->unit = &garbage;
         refusing.answer = [&refusing](const QString& line) {
             return line.startsWith(QLatin1String("SETA2")) ? QStringLiteral("ERROR!") : refusing.tracker.handle(line);
         };
@@ -449,9 +454,10 @@ private slots:
         b.ports[2]->unit = &silent;
         b.ports[3]->unit = &ok2;
         b.station->start();
-        QVERIFY(b.until(3));
-        QTest::qWait(100);
-        QCOMPARE(b.station->trackers().size(), 3);   // nothing answers on COM3: no tracker there
+        QVERIFY(b.until(4));
+        QTest::qWait(150);   // asked again meanwhile: the same trackers say nothing new
+        QCOMPARE(b.station->trackers().size(), 4);   // nothing answers on COM3: no tracker there
+        QVERIFY(b.ports[4]->wire().size() > 1);
         QCOMPARE(b.station->state(QStringLiteral("COM3")), station::PortState::Idle);
         QStringList shaped;
         for (const QString& l : std::as_const(b.lines))
@@ -463,11 +469,13 @@ private slots:
                              "already written: 5 of 9 commands: GPRS 4 of 4; telephone numbers 1 of 5 (SETA1,+111); "
                              "refused by the tracker: \"SETA2,222\"",
                              "COM4  864000000000044  verified  N.N s",
+                             "COM5  -  failed  N.N s  \"SETG\": it is no parameter dump; the tracker answered "
+                             "\"\u00ff\\x1b[2J,\"x\"\"",
                          }));
-        QCOMPARE(b.ports[1]->wire(), fleetLines().mid(0, 7));
+        QCOMPARE(b.ports[1]->wire().mid(0, 8), fleetLines().mid(0, 7) << "SETG");
         QCOMPARE(b.station->exitStatus(), 1);
         QCOMPARE(b.station->summary().constFirst(),
-                 QStringLiteral("3 tracker(s): 2 verified, 1 failed, 0 differ, 0 cancelled, 0 skipped (already done), "
+                 QStringLiteral("4 tracker(s): 2 verified, 2 failed, 0 differ, 0 cancelled, 0 skipped (already done), "
                                 "0 not in values"));
     }
 
