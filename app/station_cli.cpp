@@ -96,12 +96,7 @@ int runStation(const QString& profileFile, const bulk::Profile& profile, const S
             station.stop(signal);
         });
     if (args.all)
-        station.watchAll([] {
-            QStringList paths;
-            for (const portstool::Device& d : portstool::presentDevices())
-                paths << d.path;
-            return paths;
-        });
+        station.watchAll(&portstool::presentPaths);
     else
         station.watch(args.ports);
     station.start();

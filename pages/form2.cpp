@@ -238,6 +238,12 @@ void Form2::openPort(bool fromList)
     for (int n = 1; n <= 9; ++n)
         if (choice == QStringLiteral("COM%1").arg(n))
             number = n;
+    if (number && holder_) {
+        if (const QString held = holder_(number); !held.isEmpty()) {
+            engine_->inform(held);
+            return;
+        }
+    }
     if (number)
         port_->setNumber(number);
     const int failure = number ? port_->open() : int(Port::NoSuchPort);
@@ -257,30 +263,30 @@ void Form2::openPort(bool fromList)
     emit portOpened(port_->number(), 0);
 }
 
+bool Form2::closePort()
+{
+    if (const int failure = port_->close()) {
+        engine_->replaceMonitor(QString::number(failure));
+        return false;
+    }
+    setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
+    emit portClosed();
+    return true;
+}
+
 void Form2::Command5_Click()
 {
     if (caption(QStringLiteral("Command5")) == QLatin1String("OPEN")) {
         openPort(false);
         return;
     }
-    if (const int failure = port_->close()) {
-        engine_->replaceMonitor(QString::number(failure));
-        return;
-    }
-    setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
-    emit portClosed();
+    closePort();
 }
 
 void Form2::Combo2_Click()
 {
-    if (caption(QStringLiteral("Command5")) == QLatin1String("CLOSE")) {
-        if (const int failure = port_->close()) {
-            engine_->replaceMonitor(QString::number(failure));
-            return;
-        }
-        setCaption(QStringLiteral("Command5"), QStringLiteral("OPEN"));
-        emit portClosed();
-    }
+    if (caption(QStringLiteral("Command5")) == QLatin1String("CLOSE") && !closePort())
+        return;
     openPort(true);
 }
 

@@ -52,6 +52,11 @@ public:
     void describePorts();
     // The keys to the model chosen in "Model-Select", where the window's Tab order starts.
     void keysToModel();
+    // Who else may hold a COM number (the station): its reason when it does, "" when not. The
+    // window then does not open that port.
+    void setPortHolder(std::function<QString(int number)> holder) { holder_ = std::move(holder); }
+    // Closes the port as "CLOSE" does; false, with the failure in the monitor, when it stays open.
+    bool closePort();
 
     // Handlers (public so that tests and tools can name them).
     void Form_Load();
@@ -241,4 +246,5 @@ private:
     QHash<QString, QWidget*> controls_;
     MonitorView* monitorView_ = nullptr;
     std::unique_ptr<portstool::PortsSystem> portsSystem_;
+    std::function<QString(int number)> holder_;
 };

@@ -7,6 +7,7 @@
 
 class Form2;
 class PortsDialog;
+class StationDialog;
 class Prompt;
 class QAction;
 class QDialog;
@@ -65,6 +66,7 @@ public:
     QAction* portsAction() const { return ports_; }
     QAction* writeAllAction() const { return writeAll_; }
     QAction* compareAction() const { return compare_; }
+    QAction* stationAction() const { return station_; }
 
     // Tracker → "Write All to Tracker": the profile of the boxes, checked as Save Profile checks it,
     // one question, then every command of its plan with a progress dialog instead of a box each,
@@ -74,6 +76,11 @@ public:
     void compareWithTracker();
     // Ports…: shows the dialog (one at a time, raised when asked again).
     PortsDialog* showPorts();
+    // Tracker → "Station…": shows the station beside the window (one at a time, raised when asked
+    // again). The window keeps working on the ports the station does not hold.
+    StationDialog* showStation();
+    // Closes the window's port as "CLOSE" does (the station takes it over).
+    bool closePort();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,6 +112,8 @@ private:
 
     QAction* writeAll_ = nullptr;
     QAction* compare_ = nullptr;
+    QAction* station_ = nullptr;
+    QPointer<StationDialog> stationDialog_;
     PlanRun* run_ = nullptr;
     bulk::Profile running_;                  // what the run under way writes or compares
     QPointer<QProgressDialog> progress_;

@@ -101,7 +101,9 @@ void Form2::showParams(const bulk::DumpRead& read)
 
 void Form2::showParams(const bulk::Params& params)
 {
-    showParams(bulk::DumpRead{params});
+    bulk::DumpRead read;
+    read.params = params;
+    showParams(read);
 }
 
 bulk::Params Form2::readParams() const

@@ -7,6 +7,7 @@
 #include "link/port_names.h"
 #include "pages/form2.h"
 #include "pages/main_window.h"
+#include "pages/station_dialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -66,6 +67,16 @@ void MainWindow::buildTrackerMenu()
     compare_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     connect(writeAll_, &QAction::triggered, this, &MainWindow::writeAll);
     connect(compare_, &QAction::triggered, this, &MainWindow::compareWithTracker);
+    tracker->addSeparator();
+    station_ = tracker->addAction(QStringLiteral("Station…"));
+    station_->setObjectName(QStringLiteral("StationAction"));
+    connect(station_, &QAction::triggered, this, &MainWindow::showStation);
+    // The window never opens a port the station watches: one tracker, one writer.
+    form_->setPortHolder([this](int number) {
+        return stationDialog_ && stationDialog_->holds(number)
+                   ? QStringLiteral("COM%1 is watched by the station. Stop the station to use it here.").arg(number)
+                   : QString();
+    });
 
     run_ = new PlanRun(*form_, this);
     connect(run_, &PlanRun::finished, this, &MainWindow::runFinished);
@@ -82,6 +93,21 @@ void MainWindow::buildTrackerMenu()
     // through a fleet would write down the one before.
     connect(form_, &Form2::portOpened, identity_, &QLabel::clear);
     connect(form_, &Form2::portClosed, identity_, &QLabel::clear);
+}
+
+StationDialog* MainWindow::showStation()
+{
+    if (!stationDialog_)
+        stationDialog_ = new StationDialog(*this);
+    stationDialog_->show();
+    stationDialog_->raise();
+    stationDialog_->activateWindow();
+    return stationDialog_;
+}
+
+bool MainWindow::closePort()
+{
+    return !form_->port().isOpen() || form_->closePort();
 }
 
 QString MainWindow::portName() const

@@ -116,6 +116,16 @@ QList<Device> presentDevices(const QString& devFolder)
     return out;
 }
 
+QStringList presentPaths()
+{
+    // Asked twice a second by a station: the paths alone, without the names that lead to them.
+    QStringList paths;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        paths << info.systemLocation();
+    paths.sort();
+    return paths;
+}
+
 Access probe(const QString& path)
 {
     Access a;

@@ -58,6 +58,8 @@ struct Entry {
 };
 
 QList<Device> presentDevices(const QString& devFolder = QStringLiteral("/dev"));
+// Their paths: what a station watches when told to watch every serial device.
+QStringList presentPaths();
 QStringList stableNamesOf(const QString& device, const QString& devFolder);   // its serial/by-id links
 Access probe(const QString& path);
 bool serialDevice(const Access& access);   // could be a serial line; false for /dev/null, /dev/ptmx and the like

@@ -157,9 +157,10 @@ private slots:
             menus << a->text();
         QCOMPARE(menus, (QStringList{"&File", "&Tracker", "&Ports…"}));
         for (QAction* a : b_->window.findChild<QMenu*>("TrackerMenu")->actions())
-            items << a->text() + " " + a->shortcut().toString();
-        // Both open a dialog, and say so.
-        QCOMPARE(items, (QStringList{"Write All to Tracker… Ctrl+Shift+W", "Compare with Tracker… Ctrl+Shift+C"}));
+            items << (a->isSeparator() ? QString("--") : a->text() + " " + a->shortcut().toString());
+        // Each opens a dialog, and says so.
+        QCOMPARE(items, (QStringList{"Write All to Tracker… Ctrl+Shift+W", "Compare with Tracker… Ctrl+Shift+C", "--",
+                                     "Station… "}));
         // "Write All Parameter" stays as the window has it: disabled, the menu is the way in.
         QVERIFY(!b_->hands.at("Command7")->isEnabled());
     }
