@@ -146,8 +146,12 @@ StationDialog::StationDialog(MainWindow& window)
     portsTable_->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("State")});
     table_->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("IMEI"), QStringLiteral("State"),
                                        QStringLiteral("Outcome"), QStringLiteral("Time")});
+    // The outcome takes the room there is, on one line; its whole text is in its tooltip.
+    table_->horizontalHeader()->setStretchLastSection(false);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(OutcomeColumn, QHeaderView::Stretch);
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideRight);
 
     auto* profileBox = new QGroupBox(QStringLiteral("Profile"));
     auto* profileRow = new QHBoxLayout;
@@ -182,8 +186,14 @@ StationDialog::StationDialog(MainWindow& window)
     buttons->addWidget(close_);
 
     auto* tables = new QHBoxLayout;
-    tables->addWidget(portsTable_, 1);
-    tables->addWidget(table_, 3);
+    // The ports' list as wide as its names and states; the trackers' table takes the rest.
+    portsTable_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    portsTable_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    portsTable_->horizontalHeader()->setStretchLastSection(false);
+    portsTable_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    portsTable_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Expanding);
+    tables->addWidget(portsTable_);
+    tables->addWidget(table_, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(profileBox);
@@ -209,7 +219,7 @@ StationDialog::StationDialog(MainWindow& window)
     chooseProfileSource();
     setRunning(false);
     showCounts();
-    resize(860, 520);
+    resize(900, 540);
 }
 
 StationDialog::~StationDialog() = default;
