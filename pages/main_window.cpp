@@ -255,6 +255,12 @@ void MainWindow::fitToPixels()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A station at work is stopped as Stop stops it, not cut off with the window: each write under
+    // way ends after its command in flight and is recorded as cancelled.
+    if (!stopStation()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     form_->Form_Unload();
 }

@@ -81,6 +81,9 @@ public:
     StationDialog* showStation();
     // Closes the window's port as "CLOSE" does (the station takes it over).
     bool closePort();
+    // Before the window closes: a running station is stopped after one question, and waited for.
+    // False when the technician keeps it running.
+    bool stopStation();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -103,6 +104,21 @@ StationDialog* MainWindow::showStation()
     stationDialog_->raise();
     stationDialog_->activateWindow();
     return stationDialog_;
+}
+
+bool MainWindow::stopStation()
+{
+    if (!stationDialog_ || !stationDialog_->running())
+        return true;
+    if (!prompt_->ask(QStringLiteral("The station is running. Stop it and quit?")))
+        return false;
+    QEventLoop loop;
+    connect(stationDialog_->station(), &Station::finished, &loop, &QEventLoop::quit);
+    stationDialog_->stop();
+    // Each write stops after its command in flight, which is bounded by the watcher's time-out.
+    if (stationDialog_->running())
+        loop.exec();
+    return true;
 }
 
 bool MainWindow::closePort()

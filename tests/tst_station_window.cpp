@@ -18,6 +18,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -273,6 +275,49 @@ private slots:
         QCOMPARE(ports->rowCount(), 1);
         QCOMPARE(ports->item(0, 0)->text(), other.path());
         QVERIFY(at<QLabel>("StationMessage")->text().startsWith("Not watched: the window's port"));
+    }
+
+    // Quitting the window while a tracker is being written: one question, then the station stops
+    // after the command in flight, the tracker is recorded as cancelled, and nothing more is sent.
+    void quittingStopsTheStationFirst()
+    {
+        Unit slow("864000000000081");
+        QVERIFY(slow.up());
+        slow.sim.faults().chunkSize = 2;
+        slow.sim.faults().chunkDelayMs = 30;
+        openStation();
+        Hands hands = dialogHands();
+        hands.click(at("StationFromFile"));
+        hands.click(at("StationProfileFile"));
+        hands.keys(fleetFile());
+        hands.click(at("StationPorts"));
+        hands.keys(slow.path());
+        hands.click(at("StationStart"));
+        QVERIFY(QTest::qWaitFor([&] { return slow.sim.received().contains("SETA1,+4917011111"); }, 15000));
+
+        b_->boxes.answers = {true};
+        // File → Quit by mouse, the dialog still open beside the window.
+        QMenuBar* bar = b_->window.menuBar();
+        auto* file = b_->window.findChild<QMenu*>("FileMenu");
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
+        QVERIFY(QTest::qWaitFor([file] { return file->isVisible(); }, 2000));
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(b_->window.quitAction()).center());
+        QVERIFY(b_->boxes.waitFor(1, 5000));
+        QCOMPARE(b_->boxes.texts[0], QString("The station is running. Stop it and quit?"));
+        QVERIFY(QTest::qWaitFor([this] { return !b_->window.isVisible(); }, 10000));
+        const int sent = int(slow.sim.received().size());
+        QVERIFY2(sent < 25, qPrintable(slow.sim.received().join(" | ")));
+        QTest::qWait(500);
+        QCOMPARE(int(slow.sim.received().size()), sent);
+
+        QFile record(state_->path() + "/korvane/record.jsonl");
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = record.readAll().split('\n');
+        QCOMPARE(lines.size(), 2);   // one line and the empty end
+        const QJsonObject line = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(line.value("imei").toString(), QString("864000000000081"));
+        QCOMPARE(line.value("outcome").toString(), QString("cancelled"));
+        QCOMPARE(line.value("program").toString(), QString("korvane"));
     }
 
     // A values file that names no profile key: one message with its line and column, nothing sent,
