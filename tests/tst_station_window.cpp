@@ -131,6 +131,22 @@ class StationWindowTest : public QObject {
             qFatal("the fleet profile: %s", qPrintable(error));
         return path;
     }
+    // The fleet profile's file, the values file (if any) and the ports typed in, then Start: by
+    // mouse and keys, as a technician fills the dialog in.
+    void startWith(const QString& ports, const QString& values = {})
+    {
+        Hands hands = dialogHands();
+        hands.click(at("StationFromFile"));
+        hands.click(at("StationProfileFile"));
+        hands.keys(fleetFile());
+        if (!values.isEmpty()) {
+            hands.click(at("StationValuesFile"));
+            hands.keys(values);
+        }
+        hands.click(at("StationPorts"));
+        hands.keys(ports);
+        hands.click(at("StationStart"));
+    }
     bool counted(const QString& counts, int ms = 30000)
     {
         auto* label = at<QLabel>("StationCounts");
@@ -173,13 +189,8 @@ private slots:
 
         openStation();
         Hands hands = dialogHands();
-        hands.click(at("StationFromFile"));
-        hands.click(at("StationProfileFile"));
-        hands.keys(fleetFile());
-        hands.click(at("StationPorts"));
-        hands.keys(QString("COM4, %1 %2").arg(second.path(), refusing.path()));
         b_->boxes.answers = {true};
-        hands.click(at("StationStart"));
+        startWith(QString("COM4, %1 %2").arg(second.path(), refusing.path()));
         QVERIFY(b_->boxes.waitFor(1, 5000));
         QCOMPARE(b_->boxes.texts[0], QString("COM4 is open in the window. Close it there and let the station watch it?"));
 
@@ -259,14 +270,8 @@ private slots:
         Unit other("864000000000061");
         QVERIFY(other.up());
         openStation();
-        Hands hands = dialogHands();
-        hands.click(at("StationFromFile"));
-        hands.click(at("StationProfileFile"));
-        hands.keys(fleetFile());
-        hands.click(at("StationPorts"));
-        hands.keys(QString("com4,%1").arg(other.path()));
         b_->boxes.answers = {false};
-        hands.click(at("StationStart"));
+        startWith(QString("com4,%1").arg(other.path()));
         QVERIFY(b_->boxes.waitFor(1, 5000));
         QVERIFY(counted("Verified 1 · Differs 0 · Failed 0 · Cancelled 0 · Skipped 0 · Not in values 0"));
         QVERIFY(b_->form().port().isOpen());
@@ -286,13 +291,7 @@ private slots:
         slow.sim.faults().chunkSize = 2;
         slow.sim.faults().chunkDelayMs = 30;
         openStation();
-        Hands hands = dialogHands();
-        hands.click(at("StationFromFile"));
-        hands.click(at("StationProfileFile"));
-        hands.keys(fleetFile());
-        hands.click(at("StationPorts"));
-        hands.keys(slow.path());
-        hands.click(at("StationStart"));
+        startWith(slow.path());
         QVERIFY(QTest::qWaitFor([&] { return slow.sim.received().contains("SETA1,+4917011111"); }, 15000));
 
         b_->boxes.answers = {true};
@@ -333,15 +332,7 @@ private slots:
         v.close();
 
         openStation();
-        Hands hands = dialogHands();
-        hands.click(at("StationFromFile"));
-        hands.click(at("StationProfileFile"));
-        hands.keys(fleetFile());
-        hands.click(at("StationValuesFile"));
-        hands.keys(values);
-        hands.click(at("StationPorts"));
-        hands.keys(other.path());
-        hands.click(at("StationStart"));
+        startWith(other.path(), values);
         QVERIFY(b_->boxes.waitFor(1, 5000));
         QCOMPARE(b_->boxes.texts[0], QString("Nothing was started: %1 is refused:\nline 1, column 19: gprs.prot: unknown key "
                                              "(known here: apn, apnUser, apnPassword, serverIp, serverPort, "
