@@ -41,15 +41,15 @@ using namespace station;
 
 namespace {
 
-const QString kVerified = QStringLiteral("verified");
-const QString kSkipped = QStringLiteral("skipped");
-const QString kNotInValues = QStringLiteral("not in values");
-const QString kFailed = QStringLiteral("failed");
+constexpr QLatin1String kVerified("verified");
+constexpr QLatin1String kSkipped("skipped");
+constexpr QLatin1String kNotInValues("not in values");
+constexpr QLatin1String kFailed("failed");
 constexpr int kKeptReply = 256;
 
 // What stands on a port between two asks: the IMEI of the tracker that was done there, or this
 // for one whose answer was no parameter dump (so that its next wrong answer says nothing again).
-const QString kUnreadable = QStringLiteral("\x01unreadable");
+constexpr QLatin1String kUnreadable("\x01unreadable");
 
 }  // namespace
 

@@ -303,7 +303,8 @@ QStringList StationDialog::portNames(bool* ok)
 {
     *ok = true;
     QStringList names;
-    for (const QString& name : ports_->text().split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
+    static const QRegularExpression between(QStringLiteral("[,\\s]+"));
+    for (const QString& name : ports_->text().split(between, Qt::SkipEmptyParts)) {
         static const QRegularExpression com(QStringLiteral("^COM[1-9]$"), QRegularExpression::CaseInsensitiveOption);
         if (!com.match(name).hasMatch() && !name.contains(QLatin1Char('/'))) {
             MessageBoxPrompt(this).inform(
@@ -372,9 +373,7 @@ void StationDialog::start()
                 window_.closePort();
             } else {
                 leftOut_ = device;
-                names.erase(std::remove_if(names.begin(), names.end(),
-                                           [&device](const QString& n) { return deviceOf(n) == device; }),
-                            names.end());
+                names.removeIf([&device](const QString& n) { return deviceOf(n) == device; });
                 if (!all && names.isEmpty()) {
                     message_->setText(QStringLiteral("Nothing was started: %1 stays with the window.").arg(windowPort));
                     return;

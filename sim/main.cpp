@@ -79,9 +79,8 @@ bool intOption(const QCommandLineParser& p, const QString& name, int lo, int* ou
     const int v = p.value(name).toInt(&ok);
     if (!ok || v < lo || v > hi) {
         complain(QStringLiteral("--%1 wants a whole number of at least %2%3, not \"%4\"")
-                     .arg(name).arg(lo)
-                     .arg(hi == INT_MAX ? QString() : QStringLiteral(" and at most %1").arg(hi))
-                     .arg(p.value(name)));
+                     .arg(name, QString::number(lo),
+                          hi == INT_MAX ? QString() : QStringLiteral(" and at most %1").arg(hi), p.value(name)));
         return false;
     }
     *out = v;

@@ -288,7 +288,7 @@ private slots:
             QCOMPARE(left.size(), 1);
             QCOMPARE(left[0][1].toString(), QString("unplugged"));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).exists(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(link), 1500);
         QVERIFY2(out.elapsed() >= 350, qPrintable(QString::number(out.elapsed())));   // out for its 400 ms
         QCOMPARE(arrived.size(), 2);                             // plugged in at the start, and again
         QCOMPARE(arrived[1][1].toString(), imeiBack);
@@ -398,7 +398,7 @@ private slots:
         seen(QString());
         QVERIFY(lines.contains("device 1 " + dir.filePath("tracker1")));
         QVERIFY(lines.contains("device 3 " + dir.filePath("tracker3")));
-        const QRegularExpression up(R"(^up (\d) (\d{15}) /dev/pts/\d+ (\S+)$)");
+        static const QRegularExpression up(R"(^up (\d) (\d{15}) /dev/pts/\d+ (\S+)$)");
         QStringList ups;
         for (const QString& l : lines)
             if (const auto m = up.match(l); m.hasMatch())

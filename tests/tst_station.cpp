@@ -100,7 +100,7 @@ struct Bench {
             setup.record = dir.filePath(QStringLiteral("record.jsonl"));
         station = std::make_unique<Station>(setup, [this](const QString& name) -> std::unique_ptr<Port> {
             auto port = std::make_unique<TrackerPort>();
-            port->setNumber(name.mid(3).toInt());
+            port->setNumber(QStringView(name).mid(3).toInt());
             ports.push_back(port.get());
             return port;
         });
@@ -122,7 +122,8 @@ struct Bench {
 // The status line with its seconds as "N.N".
 QString shape(QString line)
 {
-    return line.replace(QRegularExpression(QStringLiteral("  [0-9]+\\.[0-9] s")), QStringLiteral("  N.N s"));
+    static const QRegularExpression seconds(QStringLiteral("  [0-9]+\\.[0-9] s"));
+    return line.replace(seconds, QStringLiteral("  N.N s"));
 }
 
 station::Setup withValues(const QByteArray& csv, bool optional = false)
@@ -557,9 +558,11 @@ private slots:
 
         QFile r(report);
         QVERIFY(r.open(QIODevice::ReadOnly));
+        static const QRegularExpression time(QStringLiteral("[0-9-]{10}T[0-9:]{8}Z"));
+        static const QRegularExpression seconds(QStringLiteral(",[0-9]+\\.[0-9],"));
         QStringList rows = QString::fromUtf8(r.readAll())
-                               .replace(QRegularExpression(QStringLiteral("[0-9-]{10}T[0-9:]{8}Z")), QStringLiteral("TIME"))
-                               .replace(QRegularExpression(QStringLiteral(",[0-9]+\\.[0-9],")), QStringLiteral(",N.N,"))
+                               .replace(time, QStringLiteral("TIME"))
+                               .replace(seconds, QStringLiteral(",N.N,"))
                                .split(QStringLiteral("\r\n"));
         std::sort(rows.begin() + 1, rows.end());
         QCOMPARE(rows, (QStringList{"time,port,imei,outcome,failed command,seconds,reply", "",

@@ -45,12 +45,15 @@ bulk::Profile fleetProfile()
 }
 
 // What a write of that profile sends, in order, as a tracker sees it.
-const QStringList kFleetLines{
+QStringList fleetLines()
+{
+    return {
     "SETCfleet.apn,10.0.0.7:5013", "SETO,", "SETR;", "SETM1,030S",
     "SETA1,+4917011111", "SETA2,D", "SETA3,D", "SETA4,D", "SETA5,D",
     "SETN1,20", "SETJ0,000", "SETL+08:00", "SETP0,010", "SETH000000", "SETQ000000",
     "SETXD0B2F2", "SETS0,2,0", "SETS0,2,0", "SETXD2B1F0",
     "SETI1,0,1#", "SETI2,0,1#", "SETI3,0,1#", "SETI4,0,1#", "SETI5,0,1#"};
+}
 
 // A tracker on a pseudo-terminal of its own, by its device path.
 struct Unit {
@@ -214,9 +217,9 @@ private slots:
 
         // Every tracker heard its identity read, the write and the read-back; the refusing one
         // nothing after its refusal.
-        QCOMPARE(second.sim.received().mid(0, 26), QStringList{"SETG"} + kFleetLines + QStringList{"SETG"});
-        QCOMPARE(b_->sim.received().mid(0, 26), QStringList{"SETG"} + kFleetLines + QStringList{"SETG"});
-        QCOMPARE(refusing.sim.received().mid(0, 11), QStringList{"SETG"} + kFleetLines.mid(0, 10));
+        QCOMPARE(second.sim.received().mid(0, 26), QStringList{"SETG"} + fleetLines() + QStringList{"SETG"});
+        QCOMPARE(b_->sim.received().mid(0, 26), QStringList{"SETG"} + fleetLines() + QStringList{"SETG"});
+        QCOMPARE(refusing.sim.received().mid(0, 11), QStringList{"SETG"} + fleetLines().mid(0, 10));
         QVERIFY(!refusing.sim.received().mid(11).contains("SETJ0,000"));
 
         hands.click(at("StationStop"));
