@@ -5,8 +5,8 @@
 #      libFuzzer targets each run for a bounded time; clazy reads every unit as it is compiled.
 # ./test.sh --quick runs the first pass only.
 #
-# Most tests wait on serial timing and leave the processor idle: while the first pass runs, the
-# second build uses it; while the second pass runs, the fuzz targets do. Both at the lowest
+# Most tests wait on serial timing and leave the processor idle: while the first build and pass
+# run, the second build uses what they leave; while the second pass runs, the fuzz targets do. Both at the lowest
 # priority, so that the tests' timing is not disturbed.
 # Defaults are sized for CI with fixed seeds; KORVANE_FAULT_SCENARIOS and KORVANE_FLOOD_SECONDS
 # make the fault and flood runs longer, KORVANE_FUZZ_SECONDS the fuzzing.
@@ -43,8 +43,8 @@ finish() {   # finish LOG WHAT: waits for the newest background job; its log on 
 
 rm -rf build-test
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build-test -j"$JOBS"
-
+# The second build starts at once, at the lowest priority: it takes what the first leaves idle
+# (its precompiled headers and links, made one at a time) and then what the tests leave.
 if ! $quick; then
   rm -rf build-san
   CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -52,6 +52,7 @@ if ! $quick; then
     -DKORVANE_CLAZY=ON >/dev/null
   beside build-san/build.log cmake --build build-san -j"$JOBS"
 fi
+cmake --build build-test -j"$JOBS"
 
 # Four suites at a time: they spend most of their time waiting on the watcher's ticks.
 ctest --test-dir build-test -j4 --output-on-failure

@@ -247,7 +247,9 @@ private slots:
               "korvane-cli station RSS %lld KiB after %d trackers ended, %lld KiB after %lld",
               total, kPorts, soakSeconds, verified, failed, qlonglong(total - expectedRows()), rssEarly, early, rssLate,
               qlonglong(expectedRows()));
+#ifndef KORVANE_SANITIZED   // the sanitizers hold freed memory back on purpose: no figure there
         QVERIFY2(rssLate - rssEarly <= 2048, qPrintable(QString::number(rssLate - rssEarly) + " KiB more"));
+#endif
     }
 };
 
