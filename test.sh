@@ -5,8 +5,8 @@
 #      libFuzzer targets each run for a bounded time; clazy reads every unit as it is compiled.
 # ./test.sh --quick runs the first pass only.
 #
-# Most tests wait on serial timing and leave the processor idle: while the first build and pass
-# run, the second build uses what they leave; while the second pass runs, the fuzz targets do. Both at the lowest
+# Most tests wait on serial timing and leave the processor idle: while the first pass runs, the
+# second build uses it; while the second pass runs, the fuzz targets do. Both at the lowest
 # priority, so that the tests' timing is not disturbed.
 # Defaults are sized for CI with fixed seeds; KORVANE_FAULT_SCENARIOS and KORVANE_FLOOD_SECONDS
 # make the fault and flood runs longer, KORVANE_FUZZ_SECONDS the fuzzing.
@@ -27,7 +27,9 @@ trap 'for j in "${jobs_in_background[@]}"; do kill -- -"$j" 2>/dev/null || true;
 beside() {   # beside LOG COMMAND...: runs the command in the background at the lowest priority
   local log=$1
   shift
-  setsid nice -n 19 "$@" >"$log" 2>&1 &
+  # In a session of its own, the kernel's autogroup would share the processor evenly with the
+  # tests whatever its nice value: the group itself is made the lowest priority.
+  setsid sh -c 'echo 19 >/proc/self/autogroup 2>/dev/null; exec nice -n 19 "$@"' sh "$@" >"$log" 2>&1 &
   jobs_in_background+=($!)
 }
 finish() {   # finish LOG WHAT: waits for the newest background job; its log on failure
@@ -43,8 +45,8 @@ finish() {   # finish LOG WHAT: waits for the newest background job; its log on 
 
 rm -rf build-test
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# The second build starts at once, at the lowest priority: it takes what the first leaves idle
-# (its precompiled headers and links, made one at a time) and then what the tests leave.
+cmake --build build-test -j"$JOBS"
+
 if ! $quick; then
   rm -rf build-san
   CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -52,7 +54,6 @@ if ! $quick; then
     -DKORVANE_CLAZY=ON >/dev/null
   beside build-san/build.log cmake --build build-san -j"$JOBS"
 fi
-cmake --build build-test -j"$JOBS"
 
 # Four suites at a time: they spend most of their time waiting on the watcher's ticks.
 ctest --test-dir build-test -j4 --output-on-failure
