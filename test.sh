@@ -6,8 +6,7 @@
 # ./test.sh --quick runs the first pass only.
 #
 # Most tests wait on serial timing and leave the processor idle: while the first pass runs, the
-# second build uses it; while the second pass runs, the fuzz targets do. Both at the lowest
-# priority, so that the tests' timing is not disturbed.
+# second build uses it; while the second pass runs, the fuzz targets do, at the lowest priority.
 # Defaults are sized for CI with fixed seeds; KORVANE_FAULT_SCENARIOS and KORVANE_FLOOD_SECONDS
 # make the fault and flood runs longer, KORVANE_FUZZ_SECONDS the fuzzing.
 set -euo pipefail
@@ -24,12 +23,16 @@ started=$SECONDS
 jobs_in_background=()
 # A failing pass stops what runs beside it, whole (each runs in its own process group).
 trap 'for j in "${jobs_in_background[@]}"; do kill -- -"$j" 2>/dev/null || true; done' EXIT
-beside() {   # beside LOG COMMAND...: runs the command in the background at the lowest priority
-  local log=$1
+# beside LOG [lowest] COMMAND...: runs the command in the background, in a session of its own.
+# The kernel's autogroup shares the processor evenly between sessions, whatever their nice values:
+# the second build takes half while the first pass runs (its tests mostly wait). With "lowest" the
+# session itself is made the lowest priority: the fuzz targets take only what the tests leave.
+beside() {
+  local log=$1 priority=0
   shift
-  # In a session of its own, the kernel's autogroup would share the processor evenly with the
-  # tests whatever its nice value: the group itself is made the lowest priority.
-  setsid sh -c 'echo 19 >/proc/self/autogroup 2>/dev/null; exec nice -n 19 "$@"' sh "$@" >"$log" 2>&1 &
+  [ "$1" = lowest ] && { priority=19; shift; }
+  setsid sh -c 'echo "$0" >/proc/self/autogroup 2>/dev/null; exec nice -n "$0" "$@"' "$priority" "$@" \
+    >"$log" 2>&1 &
   jobs_in_background+=($!)
 }
 finish() {   # finish LOG WHAT: waits for the newest background job; its log on failure
@@ -73,11 +76,11 @@ fi
 echo "clazy levels 0 and 1: no warning"
 # The fuzz targets, one at a time.
 # (From their own folder, so that the two CTest runs keep their records apart.)
-beside build-san/fuzz.log ctest --test-dir build-san/tests/fuzz --output-on-failure
-# The instrumented build is several times slower: fewer fault scenarios there. Four suites at a
-# time, as in the first pass, beside the fuzz targets at the lowest priority.
+beside build-san/fuzz.log lowest ctest --test-dir build-san/tests/fuzz --output-on-failure
+# The instrumented build is several times slower: fewer fault scenarios there. Six suites at a
+# time: the processor is theirs, the fuzz targets beside them at the lowest priority.
 KORVANE_FAULT_SCENARIOS=${KORVANE_FAULT_SCENARIOS:-27} \
-  ctest --test-dir build-san -LE fuzz -j4 --output-on-failure
+  ctest --test-dir build-san -LE fuzz -j6 --output-on-failure
 finish build-san/fuzz.log "fuzzing"
 grep -E "tests passed|Total Test time" build-san/fuzz.log
 echo "both passes: $((SECONDS - started)) s"
