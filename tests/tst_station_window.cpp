@@ -14,6 +14,7 @@
 #include "support/fakes.h"
 #include "support/hands.h"
 #include "support/live.h"
+#include "support/window_on_com4.h"
 
 #include <QApplication>
 #include <QFile>
@@ -63,26 +64,7 @@ struct Unit {
     QString path() const { return sim.slavePath(); }
 };
 
-// The program's window on the real serial port against the simulator on COM4.
-struct Bench : TrackerOnCom4 {
-    bool ready = up();
-    SerialPort port;
-    ScriptedPrompt formBoxes;
-    StubChooser chooser;
-    MainWindow window{new Form2(&port, &formBoxes), &chooser};
-    Hands hands{&window};
-    DialogAnswerer boxes;
-
-    Form2& form() { return window.form(); }
-    void menu(QAction* item)
-    {
-        QMenuBar* bar = window.menuBar();
-        auto* tracker = window.findChild<QMenu*>("TrackerMenu");
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(tracker->menuAction()).center());
-        QVERIFY(QTest::qWaitFor([tracker] { return tracker->isVisible(); }, 2000));
-        QTest::mouseClick(tracker, Qt::LeftButton, {}, tracker->actionGeometry(item).center());
-    }
-};
+using Bench = WindowOnCom4;
 
 // Each row of the trackers' table, its cells joined by " | ".
 QStringList tableRows(const QTableWidget* t)
@@ -299,11 +281,7 @@ private slots:
 
         b_->boxes.answers = {true};
         // File → Quit by mouse, the dialog still open beside the window.
-        QMenuBar* bar = b_->window.menuBar();
-        auto* file = b_->window.findChild<QMenu*>("FileMenu");
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
-        QVERIFY(QTest::qWaitFor([file] { return file->isVisible(); }, 2000));
-        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(b_->window.quitAction()).center());
+        b_->menu("FileMenu", b_->window.quitAction());
         QVERIFY(b_->boxes.waitFor(1, 5000));
         QCOMPARE(b_->boxes.texts[0], QString("The station is running. Stop it and quit?"));
         QVERIFY(QTest::qWaitFor([this] { return !b_->window.isVisible(); }, 10000));

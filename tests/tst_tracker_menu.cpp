@@ -13,6 +13,7 @@
 #include "support/hands.h"
 #include "support/live.h"
 #include "support/snapshot.h"
+#include "support/window_on_com4.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -36,18 +37,8 @@ namespace {
 
 using bulk::Model;
 
-// The program's window on the real serial port against the simulator on COM4. Form2's own boxes
-// are scripted: a Write All must not show one of them. The window's boxes are real, answered by key.
-struct Bench : TrackerOnCom4 {
-    bool ready = up();
-    SerialPort port;
-    ScriptedPrompt formBoxes;
-    StubChooser chooser;
-    MainWindow window{new Form2(&port, &formBoxes), &chooser};
-    Hands hands{&window};
-    DialogAnswerer boxes;
-
-    Form2& form() { return window.form(); }
+// The window against the simulator on COM4, with what Write All's tests ask of it.
+struct Bench : WindowOnCom4 {
     QString identity() { return window.findChild<QLabel*>("TrackerIdentity")->text(); }
     bool idle()
     {
@@ -55,15 +46,6 @@ struct Bench : TrackerOnCom4 {
             return form().engine().code() == Code::Idle && !form().engine().timer().isActive() &&
                    !window.findChild<QProgressDialog*>("WriteAllProgress");
         }, 20000);
-    }
-    // Tracker → the item, by mouse on the menu bar and the menu, as a technician opens it.
-    void menu(QAction* item)
-    {
-        QMenuBar* bar = window.menuBar();
-        auto* tracker = window.findChild<QMenu*>("TrackerMenu");
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(tracker->menuAction()).center());
-        QVERIFY(QTest::qWaitFor([tracker] { return tracker->isVisible(); }, 2000));
-        QTest::mouseClick(tracker, Qt::LeftButton, {}, tracker->actionGeometry(item).center());
     }
     void writeAll(bool byShortcut)
     {
